@@ -1,0 +1,107 @@
+// The narrow interface between the inventory and the operating system: exactly the questions
+// the scan asks of the machine and the three outputs it sends (tree nodes, status text,
+// progress). The Windows implementation is thin; the native tests drive the same scan logic
+// through a scripted fake machine.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lurvik {
+
+// An opaque system handle value (a HANDLE on Windows); 0 means none.
+using SysHandle = uint64_t;
+// A tree item handle as the tree control returns it; 0 means the root or a refused insert.
+using TreeItem = uint64_t;
+
+// The pointer width of the records the native queries answer with.
+enum class RecordLayout { Bits32, Bits64 };
+
+// What one native query left behind: its status and the length it reported. `baseAddress`
+// is the address the system saw for the start of the reply buffer, so that the addresses
+// inside the records can be turned into offsets of the buffer (and checked against it).
+struct NativeReply {
+  uint32_t status = 0;
+  uint32_t returnedLength = 0;
+  uint64_t baseAddress = 0;
+};
+
+constexpr uint32_t STATUS_SUCCESS_CODE = 0;
+constexpr uint32_t STATUS_INVALID_INFO_CLASS_CODE = 0xC0000003u;
+constexpr uint32_t SYSTEM_HANDLE_INFORMATION_CLASS = 16;
+constexpr uint32_t SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS = 64;
+
+struct DuplicateResult {
+  bool ok = false;
+  uint32_t lastError = 0;  // GetLastError after a failure; 5 is ERROR_ACCESS_DENIED
+  SysHandle handle = 0;    // the copy in the own process on success
+};
+
+// Optional entry points the start-up looks up at run time; each may be missing.
+enum class EntryPoint { GetModuleFileNameExA, GetProcessImageFileNameA, GetProcessId, GetThreadId, GetProcessIdOfThread };
+
+// Storage of one probe worker. It is owned jointly by the scan and the system layer: a
+// killed worker's storage is kept alive by the system layer until its thread has really
+// ended, so a terminated thread still inside its system call never writes into freed memory.
+struct ProbeStorage {
+  SysHandle handle = 0;
+  int32_t ProbedFileType = 0;                 // file-type probe: GetFileType's answer
+  uint32_t nameStatus = 0xFFFFFFFFu;          // name probe: status of the object-name query
+  NativeReply nameReply;                      // name probe: returned length and base address
+  std::vector<uint8_t> NameQueryBuffer;       // name probe: the object-name record, 10004 bytes
+};
+
+enum class ProbeKind { FileType, ObjectName };
+
+class InventorySystem {
+ public:
+  virtual ~InventorySystem() = default;
+
+  virtual RecordLayout Layout() const = 0;
+  virtual int32_t OsVersionCode() = 0;
+  virtual bool QuitRequested() = 0;
+
+  // Native queries. The buffer keeps its size; the reply is written into it.
+  virtual NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) = 0;  // ZwQueryObject(0, class 3)
+  virtual NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) = 0;
+  // UTF-16LE characters to ANSI (WideCharToMultiByte, CP_ACP), at most maxBytes bytes.
+  virtual std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) = 0;
+
+  // Processes and handles.
+  virtual uint32_t CurrentProcessId() = 0;
+  virtual SysHandle OpenProcess(uint32_t access, uint32_t processId) = 0;
+  virtual void CloseHandle(SysHandle handle) = 0;
+  virtual DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) = 0;
+  virtual bool EnableDebugPrivilege() = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // Per-type questions. The image-name calls return the count of characters written (0 on
+  // failure) and put the text into `text`; the caller checks HasEntryPoint first.
+  virtual bool HasEntryPoint(EntryPoint entry) = 0;
+  virtual uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) = 0;
+  virtual uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) = 0;
+  virtual uint32_t GetProcessId(SysHandle process) = 0;
+  virtual uint32_t GetThreadId(SysHandle thread) = 0;
+  virtual uint32_t GetProcessIdOfThread(SysHandle thread) = 0;
+  // The account name of the token's user (GetTokenInformation TokenUser, LookupAccountSidA);
+  // false when either step fails.
+  virtual bool LookupTokenUserName(SysHandle token, std::string& accountName) = 0;
+  // The first device name of a drive such as "C:", or "" when the letter has no drive.
+  virtual std::string QueryDosDevice(const std::string& driveName) = 0;
+  virtual bool PathIsDirectory(const std::string& path) = 0;
+
+  // Probe workers: started for one hang-prone question each, polled, and killed when hung.
+  // StartProbe returns a worker number, 0 when no thread could be started.
+  virtual int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) = 0;
+  virtual bool IsWorkerRunning(int32_t worker) = 0;
+  virtual void KillWorker(int32_t worker) = 0;
+  virtual void PauseMilliseconds(uint32_t milliseconds) = 0;
+
+  // Outputs, sent to the main thread's controls (nothing happens while they do not exist).
+  virtual TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) = 0;
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void SetProgressPosition(int32_t position) = 0;
+};
+
+}  // namespace lurvik
