@@ -9,6 +9,7 @@ std::string OpenVerb;
 std::string ProgramVersion;
 char WindowsDirectory[530];
 std::atomic<int32_t> QuitRequested{0};
+uintptr_t ProgramInstance = 0;
 
 intptr_t MainWindow = 0;
 uintptr_t StatusBar = 0;

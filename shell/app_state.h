@@ -14,6 +14,7 @@ extern std::string OpenVerb;        // "open", the verb used to open a written l
 extern std::string ProgramVersion;  // "FileVersion" of the program's own version resource
 extern char WindowsDirectory[530];
 extern std::atomic<int32_t> QuitRequested;
+extern uintptr_t ProgramInstance;  // HINSTANCE of the program's module
 
 extern intptr_t MainWindow;   // toolkit window number of the main window
 extern uintptr_t StatusBar;   // HWND of the status bar

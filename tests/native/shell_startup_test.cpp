@@ -1,0 +1,60 @@
+// The portable pieces of the start-up: the tidying of the version value and its table key,
+// the language of a locale, and the meaning of the command-line parameters.
+#include <gtest/gtest.h>
+
+#include "shell/app_state.h"
+#include "shell/command_parameters.h"
+#include "shell/language_text.h"
+#include "shell/version_string.h"
+
+using namespace lurvik;
+
+TEST(ShellVersionText, LineEndsBecomeTwoBlanksAndEndsAreTrimmed) {
+  EXPECT_EQ(TidyVersionText("2,0,1,387"), "2,0,1,387");
+  EXPECT_EQ(TidyVersionText("2,0\r\n1"), "2,0  1");
+  EXPECT_EQ(TidyVersionText("2\r0\r\n\r1"), "2  0    1");  // lone CR before and after a pair
+  EXPECT_EQ(TidyVersionText("  2, 0 . 1  "), "2, 0 . 1");
+  EXPECT_EQ(TidyVersionText("\r\n2\r\n"), "2");             // line ends at the ends vanish too
+  EXPECT_EQ(TidyVersionText("\t2 "), "\t2");                // only blanks are trimmed
+  EXPECT_EQ(TidyVersionText(""), "");
+}
+
+TEST(ShellVersionText, TranslationKeyIsEightUpperCaseHexDigits) {
+  EXPECT_EQ(TranslationKey(0x0000, 0x04B0), "000004B0");
+  EXPECT_EQ(TranslationKey(0x0409, 0x04E4), "040904E4");
+  EXPECT_EQ(TranslationKey(0xFFFF, 0x0001), "FFFF0001");
+}
+
+TEST(ShellLanguage, EveryGermanLocaleAndNoOtherSelectsGerman) {
+  for (uint32_t german : {0x407u, 0x807u, 0xC07u, 0x1007u, 0x1407u}) EXPECT_EQ(LanguageForLocale(german), 1) << german;
+  for (uint32_t other : {0x409u, 0x40Cu, 0x809u, 0x413u, 0x0u, 0x700u}) EXPECT_EQ(LanguageForLocale(other), 0) << other;
+}
+
+class ShellParameters : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ProcessFilter.clear();
+    BatchLogPath.clear();
+  }
+};
+
+TEST_F(ShellParameters, NoneOrOneParameterIsInteractive) {
+  TakeCommandLineParameters({});
+  EXPECT_EQ(ProcessFilter, "");
+  EXPECT_EQ(BatchLogPath, "");
+  TakeCommandLineParameters({"notepad.exe"});
+  EXPECT_EQ(ProcessFilter, "notepad.exe");
+  EXPECT_EQ(BatchLogPath, "");
+}
+
+TEST_F(ShellParameters, EmptyFilterWithLogPathIsBatchOverAllProcesses) {
+  TakeCommandLineParameters({"", "C:\\logs\\all.txt"});
+  EXPECT_EQ(ProcessFilter, "");
+  EXPECT_EQ(BatchLogPath, "C:\\logs\\all.txt");
+}
+
+TEST_F(ShellParameters, FurtherParametersChangeNothing) {
+  TakeCommandLineParameters({"a.exe", "b.txt", "c", "d"});
+  EXPECT_EQ(ProcessFilter, "a.exe");
+  EXPECT_EQ(BatchLogPath, "b.txt");
+}
