@@ -1,13 +1,44 @@
 // The road of one scan: types, calibration, snapshot, walk, last blocks, banner, final status.
 #include "inventory/inventory.h"
 
+#include "inventory/handle_snapshot.h"
+#include "inventory/process_walk.h"
+#include "inventory/scan_state.h"
+#include "inventory/type_table.h"
+#include "shell/app_state.h"
+#include "shell/language_text.h"
+#include "toolkit/text.h"
+
 namespace lurvik {
 
 std::string LogText;
 
+namespace {
+
+// The box of asterisks around LanguageText 13, followed by an empty line.
+std::string LogBanner() {
+  const std::string title = LanguageText(13);
+  const std::string rule = PadText("", TextLength(title) + 2, "*");
+  return rule + "\r\n" + "*" + title + "*\r\n" + rule + "\r\n\r\n";
+}
+
+}  // namespace
+
 void TakeInventory(InventorySystem& system) {
-  (void)system;
+  ScanState state(system);
+  state.ProcessQueryAccess = system.OsVersionCode() > 60 ? 0x1000 : 0x400;
   LogText.clear();
+  TypeTable[1].TypeName = "ObjectType 1";
+  LoadObjectTypes(system);
+  CalibrateTypeNumbers(system);
+  {
+    const HandleSnapshot snapshot = TakeHandleSnapshot(system);
+    WalkHandleSnapshot(state, snapshot);
+  }  // the snapshot's 20 MB go before the log is finished
+  FlushTypeBlocks(state);
+  LogText.insert(0, LogBanner());
+  StatusText = LanguageText(10);
+  system.SetStatusText(StatusText);
 }
 
 }  // namespace lurvik

@@ -162,10 +162,11 @@ std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, si
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   openCalls.push_back({access, processId});
-  if (processId != ownPid) {
-    auto found = processes.find(processId);
-    if (found == processes.end() || !found->second.openable || found->second.refusedAccess.count(access)) return 0;
-  }
+  // The own process can always be opened unless the script lists it as refusing.
+  auto found = processes.find(processId);
+  if (found == processes.end() ? processId != ownPid
+                               : !found->second.openable || found->second.refusedAccess.count(access) != 0)
+    return 0;
   const SysHandle handle = nextHandle_;
   nextHandle_ += 4;
   openHandles_[handle] = {true, processId, nullptr};

@@ -1,0 +1,141 @@
+// ResolveHandleEntry with its PROCESS, THREAD, TOKEN and named-object branches (the FILE
+// branch is in hang_safe_queries.cpp) and the three duplication attempts.
+#include "inventory/handle_resolution.h"
+
+#include "inventory/device_paths.h"
+#include "inventory/handle_output.h"
+#include "inventory/handle_snapshot.h"
+#include "inventory/hang_safe_queries.h"
+#include "inventory/owned_handle.h"
+#include "inventory/process_image.h"
+#include "shell/language_text.h"
+#include "toolkit/text.h"
+
+namespace lurvik {
+
+namespace {
+
+constexpr uint32_t kProcessDupHandle = 0x40;
+constexpr uint32_t kProcessQueryInformationVmRead = 0x410;
+constexpr uint32_t kGenericRead = 0x80000000u;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr int32_t kUnresolvedImage = 11;
+
+// GENERIC_READ first; after a refusal the type's own query access; after a second refusal no
+// access at all. Any other error ends the attempts. Returns the copy or 0.
+SysHandle DuplicateWithFallbacks(InventorySystem& system, SysHandle owner, uint64_t handleValue, const TypeRow& row) {
+  const uint32_t attempts[3] = {kGenericRead, static_cast<uint32_t>(ParseInteger(row.TypeQueryAccess)), 0};
+  for (uint32_t access : attempts) {
+    DuplicateResult result = system.DuplicateHandle(owner, handleValue, access);
+    if (result.ok) return result.handle;
+    if (result.lastError != kErrorAccessDenied) return 0;
+  }
+  return 0;
+}
+
+// The "Imagename: " line for a process handle, when its path has a drive letter.
+void AddImageLine(HandleResolution& resolution, SysHandle process) {
+  InventorySystem& system = resolution.state.system;
+  std::string& path = resolution.state.ImageNameBuffer;
+  if (ReadProcessImagePath(system, process, path) == 0) return;
+  path = DevicePathToDrivePath(system, path);
+  if (!path.empty())
+    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(3) + path, resolution.DetailIconIndex);
+}
+
+void ResolveProcessHandle(HandleResolution& resolution) {
+  InventorySystem& system = resolution.state.system;
+  resolution.DetailIconIndex = 2;
+  AddImageLine(resolution, resolution.duplicate);
+  if (!system.HasEntryPoint(EntryPoint::GetProcessId)) return;
+  const uint32_t id = system.GetProcessId(resolution.duplicate);
+  if (id != 0)
+    AddDetailLine(system, resolution.row, resolution.handleNode, "PID: " + DecimalText(id), resolution.DetailIconIndex);
+}
+
+void ResolveThreadHandle(HandleResolution& resolution) {
+  InventorySystem& system = resolution.state.system;
+  resolution.DetailIconIndex = 4;
+  if (!system.HasEntryPoint(EntryPoint::GetThreadId)) return;
+  const uint32_t threadId = system.GetThreadId(resolution.duplicate);
+  AddDetailLine(system, resolution.row, resolution.handleNode, "TID: " + DecimalText(threadId), resolution.DetailIconIndex);
+  if (!system.HasEntryPoint(EntryPoint::GetProcessIdOfThread)) return;
+  const uint32_t processId = system.GetProcessIdOfThread(resolution.duplicate);
+  AddDetailLine(system, resolution.row, resolution.handleNode, "PID: " + DecimalText(processId), resolution.DetailIconIndex);
+  OwnedHandle process(system, system.OpenProcess(kProcessQueryInformationVmRead, processId));
+  if (process) AddImageLine(resolution, process.value());
+}
+
+void ResolveTokenHandle(HandleResolution& resolution) {
+  InventorySystem& system = resolution.state.system;
+  resolution.DetailIconIndex = 9;
+  std::string& account = resolution.state.ImageNameBuffer;
+  if (!system.LookupTokenUserName(resolution.duplicate, account)) return;
+  account = account.substr(0, account.find('\0'));
+  if (account.size() > kImageNameBufferSize) account.resize(kImageNameBufferSize);
+  AddDetailLine(system, resolution.row, resolution.handleNode, "Username: " + account, resolution.DetailIconIndex);
+}
+
+void ResolveNamedObject(HandleResolution& resolution, const std::string& upperName) {
+  InventorySystem& system = resolution.state.system;
+  if (upperName == "DESKTOP") resolution.DetailIconIndex = 8;
+  else if (upperName == "WINDOWSTATION") resolution.DetailIconIndex = 10;
+  else if (upperName == "KEY") resolution.DetailIconIndex = 12;
+  else resolution.DetailIconIndex = kUnresolvedImage;
+  std::string& name = resolution.state.ImageNameBuffer;
+  name = QueryObjectNameBounded(system, resolution.duplicate);
+  if (!name.empty())
+    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+}
+
+// The row of a type number the type list does not cover, made for the current process when
+// its first such handle appears: a type node "ObjectType <number>" after the listed ones.
+TypeRow& UnlistedTypeRow(ScanState& state, uint32_t typeNumber) {
+  auto found = state.UnlistedTypeIndex.find(typeNumber);
+  if (found != state.UnlistedTypeIndex.end()) return state.UnlistedTypeRows[found->second];
+  state.UnlistedTypeIndex[typeNumber] = state.UnlistedTypeRows.size();
+  state.UnlistedTypeRows.emplace_back();
+  TypeRow& row = state.UnlistedTypeRows.back();
+  row.TypeName = "ObjectType " + DecimalText(typeNumber);
+  const TreeItem node = state.system.InsertTreeItem(row.TypeName, state.ProcessNode, 6, 6);
+  row.TypeNodeId = DecimalText(static_cast<int64_t>(node));
+  row.TypeLogBlock = TypeHeaderLine(row.TypeName);
+  return row;
+}
+
+}  // namespace
+
+void ResolveHandleEntry(ScanState& state, const HandleEntry& entry) {
+  InventorySystem& system = state.system;
+  const int64_t rowNumber = static_cast<int64_t>(entry.typeNumber) - TypeNumberOffset;
+  if (rowNumber < 1 || rowNumber > TypeCount) {
+    if (state.ProcessShown != 1) return;
+    TypeRow& row = UnlistedTypeRow(state, entry.typeNumber);
+    const TreeItem handleNode = AddHandleNode(system, row, entry.handleValue);
+    AddAccessLine(system, row, handleNode, entry.grantedAccess, kUnresolvedImage);
+    return;
+  }
+
+  TypeRow& row = TypeTable[rowNumber];
+  HandleResolution resolution{state, row, 0, 0, kUnresolvedImage};
+  if (state.ProcessShown == 1) resolution.handleNode = AddHandleNode(system, row, entry.handleValue);
+  {
+    OwnedHandle owner(system, system.OpenProcess(kProcessDupHandle, entry.ownerPid));
+    if (owner && state.ProcessShown == 1) {
+      OwnedHandle duplicate(system, DuplicateWithFallbacks(system, owner.value(), entry.handleValue, row));
+      if (duplicate) {
+        resolution.duplicate = duplicate.value();
+        const std::string upperName = UpperCaseText(row.TypeName);
+        if (upperName == "PROCESS") ResolveProcessHandle(resolution);
+        else if (upperName == "FILE") ResolveFileHandle(resolution);
+        else if (upperName == "THREAD") ResolveThreadHandle(resolution);
+        else if (upperName == "TOKEN") ResolveTokenHandle(resolution);
+        else ResolveNamedObject(resolution, upperName);
+      }
+    }  // the copy is closed before the owner
+  }
+  if (state.ProcessShown == 1)
+    AddAccessLine(system, row, resolution.handleNode, entry.grantedAccess, resolution.DetailIconIndex);
+}
+
+}  // namespace lurvik

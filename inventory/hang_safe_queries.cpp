@@ -1,0 +1,87 @@
+// Probe workers with a bounded wait. The probe storage is shared with the system layer, which
+// keeps a killed worker's reference until its thread has ended; the scan drops its own
+// reference when the query is over, so a killed worker never writes into freed memory.
+#include "inventory/hang_safe_queries.h"
+
+#include <memory>
+
+#include "inventory/device_paths.h"
+#include "inventory/handle_output.h"
+#include "inventory/native_records.h"
+#include "inventory/scan_state.h"
+#include "shell/language_text.h"
+
+namespace lurvik {
+
+namespace {
+
+constexpr size_t kNameQueryBufferSize = 10004;
+constexpr size_t kNameTextBytes = 10000;
+constexpr int32_t kFileTypeDisk = 1;
+constexpr int32_t kFileTypePipe = 3;
+
+}  // namespace
+
+WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker) {
+  if (worker == 0) return WaitResult::Finished;
+  int32_t WaitTicks = 0;
+  while (system.IsWorkerRunning(worker) && WaitTicks < kMaxWaitTicks) {
+    system.PauseMilliseconds(1);
+    ++WaitTicks;
+  }
+  if (!system.IsWorkerRunning(worker)) return WaitResult::Finished;
+  system.KillWorker(worker);
+  return WaitResult::Abandoned;
+}
+
+std::string QueryObjectNameBounded(InventorySystem& system, SysHandle handle) {
+  std::shared_ptr<ProbeStorage> storage = std::make_shared<ProbeStorage>();
+  storage->handle = handle;
+  try {
+    storage->NameQueryBuffer.assign(kNameQueryBufferSize, 0);
+  } catch (...) {  // no buffer, no question
+    return std::string();
+  }
+  const int32_t worker = system.StartProbe(ProbeKind::ObjectName, storage);
+  if (worker == 0 || WaitOrKillWorker(system, worker) == WaitResult::Abandoned) return std::string();
+  if (storage->nameStatus != STATUS_SUCCESS_CODE) return std::string();
+  std::u16string name;
+  const std::vector<uint8_t>& record = storage->NameQueryBuffer;
+  if (!ParseObjectName(record.data(), record.size(), storage->nameReply.baseAddress, system.Layout(), name) ||
+      name.empty())
+    return std::string();
+  std::string text = system.WideToAnsi(name.data(), name.size(), kNameTextBytes);
+  text = text.substr(0, text.find('\0'));
+  if (text.size() > kImageNameBufferSize) text.resize(kImageNameBufferSize);
+  return text;
+}
+
+void ResolveFileHandle(HandleResolution& resolution) {
+  InventorySystem& system = resolution.state.system;
+  std::shared_ptr<ProbeStorage> probe = std::make_shared<ProbeStorage>();
+  probe->handle = resolution.duplicate;
+  probe->ProbedFileType = 0;
+  const int32_t worker = system.StartProbe(ProbeKind::FileType, probe);
+  if (WaitOrKillWorker(system, worker) == WaitResult::Abandoned) return;
+  const int32_t fileType = probe->ProbedFileType;
+  probe.reset();
+
+  std::string& name = resolution.state.ImageNameBuffer;
+  if (fileType == kFileTypePipe) {
+    resolution.DetailIconIndex = 5;
+    name = QueryObjectNameBounded(system, resolution.duplicate);
+    if (!name.empty())
+      AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+  } else if (fileType == kFileTypeDisk) {
+    name = QueryObjectNameBounded(system, resolution.duplicate);
+    if (name.empty()) return;
+    name = DevicePathToDrivePath(system, name);
+    if (name.empty()) return;
+    const bool folder = system.PathIsDirectory(name);
+    resolution.DetailIconIndex = folder ? 1 : 7;
+    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(folder ? 5 : 4) + name,
+                  resolution.DetailIconIndex);
+  }
+}
+
+}  // namespace lurvik

@@ -1,0 +1,65 @@
+// The fixture of the scan tests: program state reset before each test, a standard list of
+// object types, and after each test the check that the scan closed every handle it opened.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "inventory/handle_snapshot.h"
+#include "inventory/inventory.h"
+#include "inventory/type_table.h"
+#include "shell/app_state.h"
+#include "shell/language_text.h"
+#include "tests/native/fake_machine.h"
+
+namespace lurvik {
+
+// Rows of the standard type list; snapshot type numbers are row + kTypeShift.
+enum StandardRow { kProcess = 1, kThread, kFile, kToken, kKey, kEvent, kDesktop, kWindowStation };
+constexpr uint32_t kTypeShift = 2;
+constexpr uint32_t Type(StandardRow row) { return row + kTypeShift; }
+
+class InventoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FillLanguageText();
+    CurrentLanguage = 0;
+    ProcessFilter.clear();
+    LogText.clear();
+    StatusText.clear();
+    TypeNumberOffset = 0;
+    ProcessTypeRow = 0;
+    TypeCount = 0;
+    for (TypeRow& row : TypeTable) row = TypeRow();
+    m.types = {{"Process", 0x1F0FFF}, {"Thread", 0x1F03FF}, {"File", 0x1F01FF},     {"Token", 0xF01FF},
+               {"Key", 0xF003F},      {"Event", 0x1F0003}, {"Desktop", 0xF01FF},    {"WindowStation", 0xF037F}};
+    m.ownProcessTypeNumber = Type(kProcess);
+    m.drives["C:"] = "\\Device\\HarddiskVolume2";
+  }
+  void TearDown() override {
+    m.ReleaseHungProbes();
+    m.JoinProbeThreads();
+    EXPECT_EQ(m.OpenHandleCount(), 0u) << "the scan left handles open";
+    EXPECT_EQ(m.badCloses, 0) << "the scan closed a handle it did not hold";
+  }
+
+  // The log without its banner.
+  std::string LogBody() const {
+    const size_t at = LogText.find("\r\n\r\n");
+    return at == std::string::npos ? LogText : LogText.substr(at + 4);
+  }
+  // The tree below the single process node "label", as TreeText renders it.
+  std::string HandleLines() const {
+    std::string all = m.TreeText(), lines;
+    size_t start = 0;
+    while (start < all.size()) {
+      size_t end = all.find('\n', start);
+      std::string line = all.substr(start, end - start);
+      if (line.rfind("    ", 0) == 0) lines += line.substr(4) + "\n";
+      start = end + 1;
+    }
+    return lines;
+  }
+
+  FakeMachine m;
+};
+
+}  // namespace lurvik
