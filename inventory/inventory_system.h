@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+// <windows.h> and <shlwapi.h> define these names as macros for their ANSI and wide variants;
+// in this interface they name its own methods.
+#undef QueryDosDevice
+#undef PathIsDirectory
+
 namespace lurvik {
 
 // An opaque system handle value (a HANDLE on Windows); 0 means none.

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -77,15 +78,20 @@ std::string ObjectName(HANDLE handle) {
   return WideToAnsi(name->characters, name->length / 2);
 }
 
-// Device-form path to drive form: the first letter whose device name begins the path.
+// Device-form path to drive form: the first letter whose device name begins the path up to
+// a backslash or its end. The object manager's drive form (\??\C:\...) is already a drive path.
 std::string DriveFormPath(const std::string& path) {
+  if (path.size() >= 6 && path.compare(0, 4, "\\??\\") == 0 && isalpha(static_cast<unsigned char>(path[4])) &&
+      path[5] == ':' && (path.size() == 6 || path[6] == '\\'))
+    return path.substr(4);
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     char drive[3] = {letter, ':', 0};
     char device[2002] = {};
     QueryDosDeviceA(drive, device, 2000);
     std::string deviceName = device;
     if (!deviceName.empty() && path.size() >= deviceName.size() &&
-        UpperCase(path.substr(0, deviceName.size())) == UpperCase(deviceName)) {
+        UpperCase(path.substr(0, deviceName.size())) == UpperCase(deviceName) &&
+        (path.size() == deviceName.size() || path[deviceName.size()] == '\\' || deviceName.back() == '\\')) {
       return std::string(drive) + path.substr(deviceName.size());
     }
   }

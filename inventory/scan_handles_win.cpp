@@ -1,0 +1,46 @@
+// ScanHandles: builds the Windows system layer, takes the inventory and, in unattended mode,
+// writes the log file, asks the shell to open it and ends the program. A log file that could
+// not be written completely ends the program with exit code 1, so a caller can tell.
+#include "inventory/scan_handles_win.h"
+
+#include <shellapi.h>
+
+#include "inventory/inventory.h"
+#include "inventory/windows_system_win.h"
+#include "shell/app_state.h"
+#include "shell/program_end_win.h"
+#include "toolkit/text_file.h"
+#include "toolkit/workers_win.h"
+
+namespace lurvik {
+
+namespace {
+
+constexpr uint32_t kPauseBeforeEndMilliseconds = 1000;
+
+void TakeOneInventory() {
+  // The system layer lives only for the scan; its end waits for killed probes to stop.
+  WindowsSystem system;
+  TakeInventory(system);
+}
+
+}  // namespace
+
+bool WriteLogFile(const std::string& path, const std::string& text) {
+  const intptr_t file = CreateTextFile(path);
+  if (file == 0) return false;
+  const bool complete = WriteText(file, text) == text.size();
+  return CloseTextFile(file) && complete;
+}
+
+DWORD WINAPI ScanHandles(void* /*unused*/) {
+  TakeOneInventory();
+  if (BatchLogPath.empty()) return 0;
+
+  const bool written = WriteLogFile(BatchLogPath, LogText);
+  ShellExecuteA(GetDesktopWindow(), OpenVerb.c_str(), BatchLogPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  PauseMilliseconds(kPauseBeforeEndMilliseconds);
+  EndProgram(written ? 0 : 1);
+}
+
+}  // namespace lurvik

@@ -1,0 +1,297 @@
+// WindowsSystem: the inventory's questions asked of Windows. Each method is one system call
+// or a short fixed sequence of them; the scan logic that interprets the answers is portable.
+#include "inventory/windows_system_win.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+#undef PathIsDirectory
+
+#include <climits>
+
+#include "shell/app_state.h"
+#include "shell/optional_entry_points_win.h"
+#include "shell/privilege_win.h"
+#include "toolkit/system_info.h"
+#include "toolkit/text.h"
+#include "toolkit/workers_win.h"
+
+namespace lurvik {
+
+namespace {
+
+using QueryObjectFunction = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+using QuerySystemInformationFunction = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+// Looked up in ntdll once, before the first probe starts; probes only read them.
+QueryObjectFunction ZwQueryObjectAddress;
+QuerySystemInformationFunction ZwQuerySystemInformationAddress;
+
+constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
+constexpr ULONG kObjectNameClass = 1;
+constexpr ULONG kAllTypesClass = 3;
+constexpr size_t kNameQueryBufferSize = 10004;
+constexpr size_t kImageNameBufferSize = 2502;
+constexpr size_t kDeviceNameBufferSize = 2002;
+constexpr DWORD kAccountFieldLength = 2500;
+
+void LookUpNativeEntryPoints() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (ntdll == nullptr) return;
+  ZwQueryObjectAddress =
+      reinterpret_cast<QueryObjectFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQueryObject")));
+  ZwQuerySystemInformationAddress = reinterpret_cast<QuerySystemInformationFunction>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQuerySystemInformation")));
+}
+
+HANDLE AsHandle(SysHandle handle) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)); }
+SysHandle AsSysHandle(HANDLE handle) { return static_cast<SysHandle>(reinterpret_cast<uintptr_t>(handle)); }
+
+ULONG BufferSize(const std::vector<uint8_t>& buffer) {
+  return buffer.size() > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(buffer.size());
+}
+
+// Probe procedures: one system call each, no allocation, no lock, no runtime.
+DWORD WINAPI FileTypeProbe(void* parameter) {
+  auto* storage = static_cast<ProbeStorage*>(parameter);
+  storage->ProbedFileType = static_cast<int32_t>(GetFileType(AsHandle(storage->handle)));
+  return 0;
+}
+
+DWORD WINAPI ObjectNameProbe(void* parameter) {
+  auto* storage = static_cast<ProbeStorage*>(parameter);
+  ULONG length = 0;
+  uint32_t status = kStatusNotImplemented;
+  if (ZwQueryObjectAddress != nullptr)
+    status = static_cast<uint32_t>(ZwQueryObjectAddress(AsHandle(storage->handle), kObjectNameClass,
+                                                        storage->NameQueryBuffer.data(),
+                                                        static_cast<ULONG>(kNameQueryBufferSize), &length));
+  storage->nameReply.status = status;
+  storage->nameReply.returnedLength = length;
+  storage->nameStatus = status;
+  return 0;
+}
+
+void* EntryPointAddress(EntryPoint entry) {
+  switch (entry) {
+    case EntryPoint::GetModuleFileNameExA: return GetModuleFileNameExA_Address;
+    case EntryPoint::GetProcessImageFileNameA: return GetProcessImageFileNameA_Address;
+    case EntryPoint::GetProcessId: return GetProcessId_Address;
+    case EntryPoint::GetThreadId: return GetThreadId_Address;
+    case EntryPoint::GetProcessIdOfThread: return GetProcessIdOfThread_Address;
+  }
+  return nullptr;
+}
+
+uint32_t CallIdEntryPoint(EntryPoint entry, SysHandle handle) {
+  void* address = EntryPointAddress(entry);
+  if (address == nullptr) return 0;
+  return CallEntryPoint(address, static_cast<uintptr_t>(handle));
+}
+
+}  // namespace
+
+ProbeProcedures RealProbeProcedures() { return {FileTypeProbe, ObjectNameProbe}; }
+
+WindowsSystem::WindowsSystem(ProbeProcedures procedures) : procedures_(procedures) { LookUpNativeEntryPoints(); }
+
+RecordLayout WindowsSystem::Layout() const {
+  return sizeof(void*) == 8 ? RecordLayout::Bits64 : RecordLayout::Bits32;
+}
+
+int32_t WindowsSystem::OsVersionCode() { return lurvik::OsVersionCode(); }
+
+bool WindowsSystem::QuitRequested() { return lurvik::QuitRequested.load() != 0; }
+
+NativeReply WindowsSystem::QueryObjectTypes(std::vector<uint8_t>& buffer) {
+  NativeReply reply;
+  reply.baseAddress = reinterpret_cast<uintptr_t>(buffer.data());
+  ULONG length = 0;
+  reply.status = kStatusNotImplemented;
+  if (ZwQueryObjectAddress != nullptr)
+    reply.status = static_cast<uint32_t>(
+        ZwQueryObjectAddress(nullptr, kAllTypesClass, buffer.empty() ? nullptr : buffer.data(), BufferSize(buffer), &length));
+  reply.returnedLength = length;
+  return reply;
+}
+
+NativeReply WindowsSystem::QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) {
+  NativeReply reply;
+  reply.baseAddress = reinterpret_cast<uintptr_t>(buffer.data());
+  ULONG length = 0;
+  reply.status = kStatusNotImplemented;
+  if (ZwQuerySystemInformationAddress != nullptr)
+    reply.status = static_cast<uint32_t>(
+        ZwQuerySystemInformationAddress(infoClass, buffer.empty() ? nullptr : buffer.data(), BufferSize(buffer), &length));
+  reply.returnedLength = length;
+  return reply;
+}
+
+std::string WindowsSystem::WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) {
+  if (characters == nullptr || count == 0 || maxBytes == 0) return std::string();
+  const int characterCount = count > static_cast<size_t>(INT_MAX) ? -1 : static_cast<int>(count);
+  const int outputSize = maxBytes > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(maxBytes);
+  std::string text(static_cast<size_t>(outputSize), '\0');
+  const int written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(characters), characterCount,
+                                          &text[0], outputSize, nullptr, nullptr);
+  if (written <= 0) return std::string();
+  text.resize(static_cast<size_t>(written));
+  return text.substr(0, text.find('\0'));
+}
+
+uint32_t WindowsSystem::CurrentProcessId() { return GetCurrentProcessId(); }
+
+SysHandle WindowsSystem::OpenProcess(uint32_t access, uint32_t processId) {
+  return AsSysHandle(::OpenProcess(access, FALSE, processId));
+}
+
+void WindowsSystem::CloseHandle(SysHandle handle) {
+  if (handle != 0) ::CloseHandle(AsHandle(handle));
+}
+
+DuplicateResult WindowsSystem::DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) {
+  DuplicateResult result;
+  HANDLE copy = nullptr;
+  if (::DuplicateHandle(AsHandle(ownerProcess), AsHandle(handleValue), GetCurrentProcess(), &copy, access, FALSE, 0)) {
+    result.ok = true;
+    result.handle = AsSysHandle(copy);
+  } else {
+    result.lastError = GetLastError();
+  }
+  return result;
+}
+
+bool WindowsSystem::EnableDebugPrivilege() {
+  return EnableProcessPrivilege(GetCurrentProcessId(), "SeDebugPrivilege", SE_PRIVILEGE_ENABLED) != 0;
+}
+
+void WindowsSystem::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+bool WindowsSystem::HasEntryPoint(EntryPoint entry) { return EntryPointAddress(entry) != nullptr; }
+
+uint32_t WindowsSystem::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
+  text.clear();
+  void* address = EntryPointAddress(EntryPoint::GetProcessImageFileNameA);
+  if (address == nullptr) return 0;
+  char field[kImageNameBufferSize] = {};
+  const uint32_t offered = size < kImageNameBufferSize - 2 ? size : kImageNameBufferSize - 2;
+  const uint32_t written = CallEntryPoint(address, static_cast<uintptr_t>(process),
+                                          reinterpret_cast<uintptr_t>(field), offered);
+  text = FixedFieldText(field, sizeof field);
+  return written;
+}
+
+uint32_t WindowsSystem::GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) {
+  text.clear();
+  void* address = EntryPointAddress(EntryPoint::GetModuleFileNameExA);
+  if (address == nullptr) return 0;
+  char field[kImageNameBufferSize] = {};
+  const uint32_t offered = size < kImageNameBufferSize - 2 ? size : kImageNameBufferSize - 2;
+  const uint32_t written = CallEntryPoint(address, static_cast<uintptr_t>(process), uintptr_t{0},
+                                          reinterpret_cast<uintptr_t>(field), offered);
+  text = FixedFieldText(field, sizeof field);
+  return written;
+}
+
+uint32_t WindowsSystem::GetProcessId(SysHandle process) { return CallIdEntryPoint(EntryPoint::GetProcessId, process); }
+
+uint32_t WindowsSystem::GetThreadId(SysHandle thread) { return CallIdEntryPoint(EntryPoint::GetThreadId, thread); }
+
+uint32_t WindowsSystem::GetProcessIdOfThread(SysHandle thread) {
+  return CallIdEntryPoint(EntryPoint::GetProcessIdOfThread, thread);
+}
+
+bool WindowsSystem::LookupTokenUserName(SysHandle token, std::string& accountName) {
+  accountName.clear();
+  // Size probe with a 1-byte buffer, then the needed size plus 20.
+  uint8_t probe[1] = {};
+  DWORD needed = 0;
+  GetTokenInformation(AsHandle(token), TokenUser, probe, 1, &needed);
+  std::vector<uint8_t> user(static_cast<size_t>(needed) + 20, 0);
+  const DWORD userSize = static_cast<DWORD>(user.size());
+  needed = 0;
+  if (!GetTokenInformation(AsHandle(token), TokenUser, user.data(), userSize, &needed)) return false;
+  if (userSize < sizeof(void*)) return false;
+  PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  char name[kImageNameBufferSize] = {};
+  char domain[kImageNameBufferSize] = {};
+  DWORD nameLength = kAccountFieldLength, domainLength = kAccountFieldLength;
+  SID_NAME_USE kind;
+  if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &kind)) return false;
+  accountName = FixedFieldText(name, sizeof name);
+  return true;
+}
+
+std::string WindowsSystem::QueryDosDevice(const std::string& driveName) {
+  char target[kDeviceNameBufferSize] = {};
+  ::QueryDosDeviceA(driveName.c_str(), target, kDeviceNameBufferSize - 2);
+  return FixedFieldText(target, sizeof target);
+}
+
+bool WindowsSystem::PathIsDirectory(const std::string& path) { return ::PathIsDirectoryA(path.c_str()) != FALSE; }
+
+int32_t WindowsSystem::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+  probes_.ReleaseEnded();
+  if (!storage) return 0;
+  if (kind == ProbeKind::ObjectName) {
+    // The worker must not allocate: the record buffer is sized here, on the scan thread.
+    if (storage->NameQueryBuffer.size() < kNameQueryBufferSize) {
+      try {
+        storage->NameQueryBuffer.resize(kNameQueryBufferSize, 0);
+      } catch (...) {
+        return 0;
+      }
+    }
+    storage->nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage->NameQueryBuffer.data());
+  }
+  LPTHREAD_START_ROUTINE procedure = kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName;
+  const int32_t worker = StartWorker(procedure, storage.get());
+  if (worker == 0) return 0;
+  probes_.Track(worker, DuplicateWorkerThreadHandle(worker), std::move(storage));
+  return worker;
+}
+
+bool WindowsSystem::IsWorkerRunning(int32_t worker) { return lurvik::IsWorkerRunning(worker) != 0; }
+
+void WindowsSystem::KillWorker(int32_t worker) {
+  probes_.MarkKilled(worker);
+  lurvik::KillWorker(worker);
+}
+
+void WindowsSystem::PauseMilliseconds(uint32_t milliseconds) { lurvik::PauseMilliseconds(milliseconds); }
+
+TreeItem WindowsSystem::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
+  if (HandleTree == 0) return 0;
+  std::vector<char> copy(text.begin(), text.end());  // the control copies it during the send
+  copy.push_back('\0');
+  TVINSERTSTRUCTA record = {};
+  record.hParent = reinterpret_cast<HTREEITEM>(static_cast<uintptr_t>(parent));
+  record.hInsertAfter = TVI_LAST;
+  record.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  record.item.hItem = nullptr;
+  record.item.state = 0;
+  record.item.stateMask = 0;
+  record.item.pszText = copy.data();
+  record.item.cchTextMax = static_cast<int>(TextLength(text));
+  record.item.iImage = image;
+  record.item.iSelectedImage = selectedImage;
+  record.item.cChildren = 1;
+  record.item.lParam = 0;
+  const LRESULT item = SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_INSERTITEMA, 0,
+                                    reinterpret_cast<LPARAM>(&record));
+  return static_cast<TreeItem>(static_cast<uintptr_t>(item));
+}
+
+void WindowsSystem::SetStatusText(const std::string& text) {
+  StatusText = text;
+  if (StatusBar == 0) return;
+  HWND bar = reinterpret_cast<HWND>(StatusBar);
+  SendMessageA(bar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(StatusText.c_str()));
+  SendMessageA(bar, SB_SETTIPTEXTA, 1, reinterpret_cast<LPARAM>(StatusText.c_str()));
+}
+
+void WindowsSystem::SetProgressPosition(int32_t position) {
+  if (ProgressBar == 0) return;
+  SendMessageA(reinterpret_cast<HWND>(ProgressBar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+}  // namespace lurvik

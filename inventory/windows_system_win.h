@@ -1,0 +1,69 @@
+// The Windows side of the inventory: every question of InventorySystem answered by the real
+// system call, thinly, plus the probe workers and the three outputs to the main window's
+// controls. Built on the scan thread for the length of one scan.
+#pragma once
+#include <windows.h>
+// The interface's method names, not the system's ANSI/wide macros of the same names.
+#undef QueryDosDevice
+#undef PathIsDirectory
+
+#include "inventory/inventory_system.h"
+#include "inventory/probe_keeper_win.h"
+
+namespace lurvik {
+
+// The two probe procedures; each makes exactly one system call on the handle in its
+// ProbeStorage and writes only into that storage. Tests may put in procedures of their own.
+struct ProbeProcedures {
+  LPTHREAD_START_ROUTINE fileType;
+  LPTHREAD_START_ROUTINE objectName;
+};
+ProbeProcedures RealProbeProcedures();
+
+class WindowsSystem : public InventorySystem {
+ public:
+  explicit WindowsSystem(ProbeProcedures procedures = RealProbeProcedures());
+
+  RecordLayout Layout() const override;
+  int32_t OsVersionCode() override;
+  bool QuitRequested() override;
+
+  NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) override;
+  NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) override;
+  std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) override;
+
+  uint32_t CurrentProcessId() override;
+  SysHandle OpenProcess(uint32_t access, uint32_t processId) override;
+  void CloseHandle(SysHandle handle) override;
+  DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
+  bool EnableDebugPrivilege() override;
+  void Sleep(uint32_t milliseconds) override;
+
+  bool HasEntryPoint(EntryPoint entry) override;
+  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override;
+  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override;
+  uint32_t GetProcessId(SysHandle process) override;
+  uint32_t GetThreadId(SysHandle thread) override;
+  uint32_t GetProcessIdOfThread(SysHandle thread) override;
+  bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
+  std::string QueryDosDevice(const std::string& driveName) override;
+  bool PathIsDirectory(const std::string& path) override;
+
+  int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
+  bool IsWorkerRunning(int32_t worker) override;
+  void KillWorker(int32_t worker) override;
+  void PauseMilliseconds(uint32_t milliseconds) override;
+
+  TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
+  void SetStatusText(const std::string& text) override;
+  void SetProgressPosition(int32_t position) override;
+
+  // Probes whose storage is still held (their threads have not been seen to end).
+  size_t TrackedProbeCount() const { return probes_.TrackedCount(); }
+
+ private:
+  ProbeProcedures procedures_;
+  ProbeKeeper probes_;  // released last: waits for killed probes at the end of the scan
+};
+
+}  // namespace lurvik
