@@ -10,7 +10,8 @@
 //   pid <pid>            label <process line>
 //   handle <value> <type name> <granted access hex> <GenericAll hex> <type index>
 //   detail <text>        (the detail lines of the handle above, in order)
-//   extra <count> <first value> <last value>
+//   extra <count>        followed by   run <first value> <last value>   for each run of
+//                        consecutive extra handle values (steps of 4)
 // The expected details are found by asking the held handles directly, on this thread, with
 // the same rules the inventory follows; no probe workers, no duplication.
 #include <windows.h>
@@ -269,7 +270,9 @@ int main(int argc, char** argv) {
 
   // The cheap extras: copies of the own process handle, which the inventory resolves
   // without a probe thread.
-  uintptr_t firstExtra = 0, lastExtra = 0;
+  std::set<uintptr_t> extras;
+  std::string extraRuns;  // "run <first> <last>" lines of consecutive extra handle values
+  uintptr_t runFirst = 0, runLast = 0;
   for (long i = 0; i < extraCount; ++i) {
     HANDLE copy = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &copy, 0, FALSE,
@@ -277,9 +280,16 @@ int main(int argc, char** argv) {
       fprintf(stderr, "handle_holder: extra handle %ld failed (%lu)\n", i, GetLastError());
       return 1;
     }
-    if (i == 0) firstExtra = reinterpret_cast<uintptr_t>(copy);
-    lastExtra = reinterpret_cast<uintptr_t>(copy);
+    const uintptr_t value = reinterpret_cast<uintptr_t>(copy);
+    extras.insert(value);
+    if (i > 0 && value == runLast + 4) {
+      runLast = value;
+      continue;
+    }
+    if (i > 0) extraRuns += "run\t" + std::to_string(runFirst) + "\t" + std::to_string(runLast) + "\n";
+    runFirst = runLast = value;
   }
+  if (extraCount > 0) extraRuns += "run\t" + std::to_string(runFirst) + "\t" + std::to_string(runLast) + "\n";
 
   // Describe the handles (all of them, or the non-extra ones in the large case), write the
   // report, and repeat when writing it changed the set of held handles.
@@ -287,12 +297,9 @@ int main(int argc, char** argv) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     values = HeldHandleValues();
     std::string report = "pid\t" + suffix + "\nlabel\t" + suffix + " / " + imageName + "\n";
-    if (extraCount > 0) {
-      report += "extra\t" + std::to_string(extraCount) + "\t" + std::to_string(firstExtra) + "\t" +
-                std::to_string(lastExtra) + "\n";
-    }
+    if (extraCount > 0) report += "extra\t" + std::to_string(extraCount) + "\n" + extraRuns;
     for (uintptr_t value : values) {
-      if (extraCount > 0 && value >= firstExtra && value <= lastExtra) continue;
+      if (extras.count(value) != 0) continue;
       HandleFacts facts;
       if (!DescribeHandle(value, facts)) continue;
       report += "handle\t" + std::to_string(value) + "\t" + facts.typeName + "\t" + Hex(facts.access) + "\t" +
