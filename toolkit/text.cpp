@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#undef ReplaceText  // the find-and-replace dialog's macro would rename ours
 #endif
 
 namespace lurvik {

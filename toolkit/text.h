@@ -5,6 +5,13 @@
 #include <cstdint>
 #include <string>
 
+// The Windows headers define ReplaceText as a macro (ReplaceTextA, the find-and-replace
+// dialog) that would rename ours. A file that includes them after this header and calls
+// ReplaceText must drop the macro itself.
+#ifdef ReplaceText
+#undef ReplaceText
+#endif
+
 namespace lurvik {
 
 int64_t TextLength(const std::string& text);

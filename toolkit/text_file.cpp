@@ -7,8 +7,10 @@
 namespace lurvik {
 namespace {
 
+// Never destroyed: the program end closes the files explicitly, and another thread may
+// still be writing while the process ends.
 ObjectRegistry<BufferedTextWriter>& TextFiles() {
-  static ObjectRegistry<BufferedTextWriter> files;
+  static ObjectRegistry<BufferedTextWriter>& files = *new ObjectRegistry<BufferedTextWriter>();
   return files;
 }
 
