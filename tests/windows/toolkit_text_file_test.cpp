@@ -55,7 +55,7 @@ TEST(ToolkitTextFile, MissingFolderGivesZeroAndEmptyTextLeavesEmptyFile) {
   ASSERT_NE(file, 0);
   EXPECT_EQ(WriteText(file, ""), 0u);
   EXPECT_TRUE(CloseTextFile(file));
-  EXPECT_EQ(GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES, false) << "the file exists after close";
+  EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "the file exists after close";
   EXPECT_EQ(ReadWholeFile(path), "");
   DeleteFileA(path.c_str());
 }
