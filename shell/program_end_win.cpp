@@ -1,0 +1,43 @@
+// The teardown of the program, in the order the toolkit's services depend on each other:
+// windows, workers, libraries, files, then the private heap and the process itself.
+#include "shell/program_end_win.h"
+
+#include <windows.h>
+
+#include "shell/app_state.h"
+#include "toolkit/runtime_win.h"
+#include "toolkit/system_info.h"
+#include "toolkit/text_file.h"
+#include "toolkit/window_layer_win.h"
+#include "toolkit/workers_win.h"
+
+namespace lurvik {
+
+namespace {
+DWORD MainThreadId = 0;
+LONG EndStarted = 0;
+}  // namespace
+
+void RememberMainThread() { MainThreadId = GetCurrentThreadId(); }
+
+void EndProgram(uint32_t exitCode) {
+  // The scan thread (unattended run) and the main thread can both arrive here.
+  if (InterlockedExchange(&EndStarted, 1) != 0) {
+    for (;;) Sleep(INFINITE);
+  }
+  // A scan still running on another thread may be using blocks of the private heap;
+  // destroying the heap under it could crash the process before it exits. ExitProcess
+  // returns the heap anyway, so it is then left to the process end.
+  bool heapMayBeInUse =
+      GetCurrentThreadId() == MainThreadId && ScanWorker != 0 && IsWorkerRunning(ScanWorker) != 0;
+
+  CloseAllWindows();
+  ReleaseWorkers();
+  CloseAllLibraries();
+  CloseAllTextFiles();
+  HANDLE heap = ProgramHeap();
+  if (heap != nullptr && !heapMayBeInUse) HeapDestroy(heap);
+  ExitProcess(exitCode);
+}
+
+}  // namespace lurvik
