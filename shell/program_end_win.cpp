@@ -32,8 +32,8 @@ void EndProgram(uint32_t exitCode) {
       GetCurrentThreadId() == MainThreadId && ScanWorker != 0 && IsWorkerRunning(ScanWorker) != 0;
 
   CloseAllWindows();
-  // The toolkit keeps no tool-tip window, image library or images of its own (the tree's
-  // image list goes with the main window), so nothing else is released here.
+  // The toolkit keeps no tool-tip window or image library; the tree's image list and icons
+  // are returned with the process by ExitProcess.
   ReleaseWorkers();
   CloseAllLibraries();
   CloseAllTextFiles();
