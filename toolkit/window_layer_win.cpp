@@ -50,7 +50,14 @@ struct ThreadEvents {
   WindowEvent building;  // the event being built by WaitEvent and the window procedure
   WindowEvent returned;  // the event last returned, read by EventItem
   EventQueue queue;
+  bool inGetMessage = false;  // WaitEvent is blocked in GetMessageA
+  bool wakePosted = false;    // a wake-up message is on its way for this wait
 };
+
+// A message sent from another thread or process (a resize, a close request) is handled inside
+// GetMessageA, which does not return for it. An event queued then would wait for some
+// unrelated message; this thread message makes GetMessageA return so the event comes out now.
+constexpr WPARAM kWakeMarker = 0x4C57;  // on a WM_NULL thread message
 
 ThreadEvents& Events() { return ThisThreadState<ThreadEvents>(); }
 
@@ -65,7 +72,10 @@ void QueueEvent(int32_t code, int32_t item, intptr_t window) {
   event.code = code;
   event.item = item;
   event.window = window;
-  Events().queue.Post(event);
+  ThreadEvents& events = Events();
+  events.queue.Post(event);
+  if (events.inGetMessage && !events.wakePosted)
+    events.wakePosted = PostThreadMessageA(GetCurrentThreadId(), WM_NULL, kWakeMarker, 0) != 0;
 }
 
 void SetImmediateEvent(int32_t code, int32_t item, intptr_t window, int32_t type) {
@@ -302,7 +312,15 @@ int32_t WaitEvent() {
   if (!events.queue.Take(events.building)) {
     MSG message = {};
     // 0 is WM_QUIT and -1 an error; either way the message number is the result.
+    events.inGetMessage = true;
+    events.wakePosted = false;
     GetMessageA(&message, nullptr, 0, 0);
+    events.inGetMessage = false;
+    if (message.hwnd == nullptr && message.message == WM_NULL && message.wParam == kWakeMarker &&
+        events.queue.Take(events.building)) {
+      events.returned = events.building;
+      return events.returned.code;
+    }
     HWND active = nullptr;
     HACCEL accelerators = ActiveAccelerators(active);
     bool translated = accelerators && !TabBelongsToFocusedEditor() &&

@@ -189,6 +189,26 @@ int DumpTree(HWND main, const char* path) {
   return 0;
 }
 
+// Opens the first process node and its type nodes that hold handles, for a telling screenshot.
+int ExpandFirstProcess(HWND main) {
+  HWND tree = GetDlgItem(main, kTreeId);
+  auto next = [tree](HTREEITEM item, WPARAM relation) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  };
+  HTREEITEM process = next(nullptr, TVGN_ROOT);
+  if (!process) return 1;
+  SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(process));
+  int opened = 0;
+  for (HTREEITEM type = next(process, TVGN_CHILD); type && opened < 2; type = next(type, TVGN_NEXT)) {
+    HTREEITEM handle = next(type, TVGN_CHILD);
+    if (!handle) continue;
+    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(type));
+    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(handle));
+    ++opened;
+  }
+  return 0;
+}
+
 int WaitStatus(HWND main, const std::string& expected, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   while (StatusText(main) != expected) {
@@ -245,7 +265,7 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
 int Usage() {
   std::fprintf(stderr,
                "gui_driver find [ms] | gone [ms] | info | tree FILE | status-is TEXT [ms] | command ID |\n"
-               "  close | resize W H | maximize | restore | dialog TITLE PATH|- [ms] | window-exists TITLE [ms]\n");
+               "  expand | close | resize W H | maximize | restore | dialog TITLE PATH|- [ms] | window-exists TITLE [ms]\n");
   return 2;
 }
 
@@ -282,6 +302,7 @@ int main(int argc, char** argv) {
     return 3;
   }
   if (command == "info") return Info(main);
+  if (command == "expand") return ExpandFirstProcess(main);
   if (command == "tree" && argc >= 3) return DumpTree(main, argv[2]);
   if (command == "status-is" && argc >= 3) {
     if (argc > 3) wait = std::strtoul(argv[3], nullptr, 10);

@@ -134,6 +134,28 @@ TEST_F(WindowLayer, IdenticalResizesQueuedBackToBackCollapse) {
   EXPECT_FALSE(Contains(rest, EVENT_SIZE));
 }
 
+TEST_F(WindowLayer, EventQueuedBySentMessageWakesTheWaitingThread) {
+  // A message sent from elsewhere is handled inside GetMessageA; its event must come out at
+  // once, not with the next unrelated message (the sentinel comes only as a fallback).
+  HWND window = window_;
+  std::thread sender([window] {
+    Sleep(200);
+    SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(321, 123));
+    Sleep(3000);
+    PostMessageA(window, kSentinel, 0, 0);
+  });
+  DWORD start = GetTickCount();
+  int32_t code = 0;
+  while (code != EVENT_SIZE && code != static_cast<int32_t>(kSentinel)) code = WaitEvent();
+  DWORD waited = GetTickCount() - start;
+  EXPECT_EQ(code, EVENT_SIZE);
+  EXPECT_LT(waited, 2000u);
+  sender.join();
+  if (code != static_cast<int32_t>(kSentinel))
+    while (WaitEvent() != static_cast<int32_t>(kSentinel)) {
+    }
+}
+
 TEST_F(WindowLayer, MenuBarKeepsInnerHeightAndItemsChangeStateAndLabel) {
   intptr_t menu = CreateMenuBar(window_);
   ASSERT_NE(menu, 0);
