@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The 32-bit program under the emulated 32-bit loader: the same line-by-line comparison as
+# inventory_holder.sh, for build/win32/lurvik.exe and a 32-bit handle holder in a 32-bit
+# prefix. It proves the 32-bit record layouts for real; it is slow (each start takes about
+# a minute), so it is one run. LURVIK_SKIP_WIN32=1 leaves it out.
+source "$(dirname "$0")/inventory_lib.bash"
+if [ "${LURVIK_SKIP_WIN32:-0}" = 1 ]; then echo "skipped (LURVIK_SKIP_WIN32=1)"; echo "0 passed, 0 failed"; exit 0; fi
+export WINEPREFIX=${WIN32_PREFIX:-$BUILD_ROOT/wineprefix32} WINEARCH=win32
+WINE=/usr/lib/wine/wine
+WIN32_BUILD_DIR=${WIN32_BUILD_DIR:-$BUILD_ROOT/win32}
+HOLDER_REPORT=report.txt
+trap finish EXIT
+
+[ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || { echo "no emulator registered for 32-bit programs (tools/setup)"; exit 1; }
+if [ ! -d "$WINEPREFIX/drive_c" ]; then
+  echo "creating the 32-bit prefix (a few minutes)"
+  "$WINE" wineboot -i || exit 1
+fi
+prepare_folder win32 "$WIN32_BUILD_DIR/handle_holder.exe" "$WIN32_BUILD_DIR/lurvik.exe" || exit 1
+started=$SECONDS
+start_holder report.txt 400 || exit 1
+echo "holder ready after $((SECONDS - started)) s"
+
+started=$SECONDS
+run_lurvik lurvik.exe handle_holder.exe "$WIN_DIR\\holder_log.txt" 700
+echo "lurvik.exe ended after $((SECONDS - started)) s"
+result "32-bit filtered run ends with exit code 0" test "$LURVIK_STATUS" = 0
+result "32-bit log is the banner and exactly the holder's lines" $EXPECT holder "$UNIX_DIR/report.txt" "$UNIX_DIR/holder_log.txt"
