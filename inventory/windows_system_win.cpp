@@ -34,7 +34,9 @@ constexpr size_t kImageNameBufferSize = 2502;
 constexpr size_t kDeviceNameBufferSize = 2002;
 constexpr DWORD kAccountFieldLength = 2500;
 
+// Written once: a probe killed in an earlier scan may still read them.
 void LookUpNativeEntryPoints() {
+  if (ZwQueryObjectAddress != nullptr && ZwQuerySystemInformationAddress != nullptr) return;
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   if (ntdll == nullptr) return;
   ZwQueryObjectAddress =
