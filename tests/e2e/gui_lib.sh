@@ -32,10 +32,10 @@ check() {  # check NAME COMMAND...
   shift
   if "$@"; then
     PASSED=$((PASSED + 1))
-    echo "ok   - $name"
+    echo "ok   - $name  [${SECONDS}s]"
   else
     FAILED=$((FAILED + 1))
-    echo "FAIL - $name"
+    echo "FAIL - $name  [${SECONDS}s]"
   fi
 }
 

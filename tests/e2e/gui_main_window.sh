@@ -31,7 +31,7 @@ driver tree "$(windows_path "$WORK/tree.txt")"
 check "every running process has a node in the tree" \
   bash -c "grep -q '/ lurvik64.exe' '$WORK/tree.txt' && grep -q '/ explorer.exe' '$WORK/tree.txt' && grep -q '/ services.exe' '$WORK/tree.txt'"
 
-LOG=$WORK/saved_log.txt
+LOG=$WORK/saved_log.bin  # no associated application: nothing opens over the screenshot
 check "command 102 saves the log" save_log_to "$LOG"
 # (The filter's label "*.txt " is read in-process by the window layer's tests: another
 # process gets it cut short under Wine.)
