@@ -6,6 +6,9 @@
 source "$(dirname "$0")/inventory_lib.bash"
 if [ "${LURVIK_SKIP_WIN32:-0}" = 1 ]; then echo "skipped (LURVIK_SKIP_WIN32=1)"; echo "0 passed, 0 failed"; exit 0; fi
 export WINEPREFIX=${WIN32_PREFIX:-$BUILD_ROOT/wineprefix32} WINEARCH=win32
+# The emulator reserves the whole 32-bit space up front; without it, its own mappings can
+# take the address Wine needs for the shared user data, and every start fails (c0000018).
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xffff0000}
 WINE=/usr/lib/wine/wine
 WIN32_BUILD_DIR=${WIN32_BUILD_DIR:-$BUILD_ROOT/win32}
 HOLDER_REPORT=report.txt
@@ -14,7 +17,8 @@ trap finish EXIT
 [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || { echo "no emulator registered for 32-bit programs (tools/setup)"; exit 1; }
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "creating the 32-bit prefix (a few minutes)"
-  "$WINE" wineboot -i || exit 1
+  "$WINE" wineboot -i
+  wineserver -w  # the set-up goes on in the background after wineboot's own time-out
 fi
 prepare_folder win32 "$WIN32_BUILD_DIR/handle_holder.exe" "$WIN32_BUILD_DIR/lurvik.exe" || exit 1
 started=$SECONDS
