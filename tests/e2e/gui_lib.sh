@@ -85,6 +85,16 @@ stop_program() {
   PROGRAM_PID=
 }
 
+# The first line of the menu trace file once it has been written (the menu at start).
+first_menu() {  # first_menu FILE
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$1" ] && break
+    sleep 0.1
+  done
+  head -n 1 "$1" 2>/dev/null | tr -d '\r'
+}
+
 # The last line of the menu trace file (the current menu), without CR.
 menu_now() { tail -n 1 "$1" | tr -d '\r'; }
 

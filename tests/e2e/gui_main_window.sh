@@ -14,7 +14,7 @@ LANG=en_US.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") start_program
 check "main window appears" driver find 30000
 check "title is Lurvik v. with the program version" same "$(info_field title)" "Lurvik v.2,0,1,387"
 check "window is shown at the top-left corner" same "$(info_field outer)" "0,0"
-check "menu starts with the scan commands gray" same "$(head -n 1 "$TRACE" | tr -d '\r')" "$ENGLISH_MENU_SCANNING"
+check "menu starts with the scan commands gray" same "$(first_menu "$TRACE")" "$ENGLISH_MENU_SCANNING"
 
 CYMENU=$(info_field cymenu)
 CLIENT=$(info_field client)
