@@ -46,6 +46,13 @@ driver() { "$WINE" "$DRIVER" "$@"; }
 # One field of `gui_driver info`, e.g. info_field client -> 640x421.
 info_field() { driver info | tr -d '\r' | sed -n "s/^$1=//p"; }
 
+# Ends the prefix's wineserver and waits until it is really gone: a program started while a
+# killed server is still shutting down could connect to it and be left without a server.
+stop_wineserver() {
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+}
+
 prepare_prefix() {
   if [ ! -f "$WINEPREFIX/.gui-desktop" ]; then
     mkdir -p "$WINEPREFIX"
@@ -53,7 +60,7 @@ prepare_prefix() {
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
     touch "$WINEPREFIX/.gui-desktop"
   fi
-  wineserver -k 2>/dev/null  # a desktop of an earlier X server would be gone
+  stop_wineserver  # a desktop of an earlier X server would be gone
   "$WINE" cmd /c exit >/dev/null 2>&1
 }
 
@@ -125,7 +132,7 @@ DIALOG_TITLE="Save LOG File"
 
 finish() {
   stop_program
-  wineserver -k 2>/dev/null
+  stop_wineserver
   echo "$PASSED passed, $FAILED failed"
   [ "$FAILED" -eq 0 ]
 }

@@ -17,6 +17,16 @@ constexpr char kTitlePrefix[] = "Lurvik v.";
 constexpr int kTreeId = 55112;
 constexpr int kStatusBarId = 2701;
 
+// SendMessage with a time limit, so a hung program fails the test instead of hanging it.
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
+    std::fprintf(stderr, "gui_driver: message 0x%X got no answer\n", message);
+    std::exit(4);
+  }
+  return static_cast<LRESULT>(result);
+}
+
 struct FoundWindow {
   const char* prefix;
   const char* className;
@@ -91,7 +101,7 @@ std::string StatusText(HWND main) {
   if (!status || !block.Ok()) return "<no status bar>";
   std::vector<char> zeros(kTextCapacity, 0);
   block.Write(0, zeros.data(), zeros.size());
-  SendMessageA(status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(block.Address()));
+  Send(status, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(block.Address()));
   std::vector<char> text(kTextCapacity, 0);
   block.Read(0, text.data(), kTextCapacity - 1);
   return text.data();
@@ -113,12 +123,12 @@ class TreeReader {
     std::vector<char> text(kTextCapacity, 0);
     block_.Write(sizeof(TVITEMA), text.data(), 1);
     block_.Write(0, &record, sizeof record);
-    if (!SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block_.Address()))) return "<unreadable>";
+    if (!Send(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block_.Address()))) return "<unreadable>";
     block_.Read(sizeof(TVITEMA), text.data(), kTextCapacity - 1);
     return text.data();
   }
   HTREEITEM Next(HTREEITEM item, WPARAM relation) {
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    return reinterpret_cast<HTREEITEM>(Send(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
   }
 
   void AsLog(HTREEITEM first, int depth, std::string& out) {
@@ -168,7 +178,7 @@ int Info(HWND main) {
   std::printf("cymenu=%d\n", GetSystemMetrics(SM_CYMENU));
   std::printf("tree=%ld,%ld,%ldx%ld\n", treeRect.left, treeRect.top, treeRect.right - treeRect.left,
               treeRect.bottom - treeRect.top);
-  std::printf("treeitems=%ld\n", tree ? static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0)) : -1L);
+  std::printf("treeitems=%ld\n", tree ? static_cast<long>(Send(tree, TVM_GETCOUNT, 0, 0)) : -1L);
   std::printf("statusbar=%ld,%ld,%ldx%ld\n", statusRect.left, statusRect.top, statusRect.right - statusRect.left,
               statusRect.bottom - statusRect.top);
   std::printf("progress=%ld,%ld,%ldx%ld\n", progressRect.left, progressRect.top,
@@ -193,17 +203,17 @@ int DumpTree(HWND main, const char* path) {
 int ExpandFirstProcess(HWND main) {
   HWND tree = GetDlgItem(main, kTreeId);
   auto next = [tree](HTREEITEM item, WPARAM relation) {
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    return reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
   };
   HTREEITEM process = next(nullptr, TVGN_ROOT);
   if (!process) return 1;
-  SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(process));
+  Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(process));
   int opened = 0;
   for (HTREEITEM type = next(process, TVGN_CHILD); type && opened < 2; type = next(type, TVGN_NEXT)) {
     HTREEITEM handle = next(type, TVGN_CHILD);
     if (!handle) continue;
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(type));
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(handle));
+    Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(type));
+    Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(handle));
     ++opened;
   }
   return 0;
@@ -242,14 +252,14 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
   Sleep(300);
   HWND nameBox = FileNameBox(dialog);
   char text[1024] = {};
-  if (nameBox) SendMessageA(nameBox, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  if (nameBox) Send(nameBox, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("filename=%s\n", text);
   HWND filter = GetDlgItem(dialog, 0x470);
   if (filter) {
-    LRESULT count = SendMessageA(filter, CB_GETCOUNT, 0, 0);
-    LRESULT selected = SendMessageA(filter, CB_GETCURSEL, 0, 0);
+    LRESULT count = Send(filter, CB_GETCOUNT, 0, 0);
+    LRESULT selected = Send(filter, CB_GETCURSEL, 0, 0);
     char label[512] = {};
-    SendMessageA(filter, CB_GETLBTEXT, selected < 0 ? 0 : selected, reinterpret_cast<LPARAM>(label));
+    Send(filter, CB_GETLBTEXT, selected < 0 ? 0 : selected, reinterpret_cast<LPARAM>(label));
     std::printf("filters=%ld\nfilter=[%s]\n", static_cast<long>(count), label);
   }
   if (std::strcmp(path, "-") == 0) {
@@ -257,7 +267,7 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
     return 0;
   }
   if (!nameBox) return 1;
-  SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+  Send(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   return 0;
 }
