@@ -6,9 +6,6 @@
 source "$(dirname "$0")/inventory_lib.bash"
 if [ "${LURVIK_SKIP_WIN32:-0}" = 1 ]; then echo "skipped (LURVIK_SKIP_WIN32=1)"; echo "0 passed, 0 failed"; exit 0; fi
 export WINEPREFIX=${WIN32_PREFIX:-$BUILD_ROOT/wineprefix32} WINEARCH=win32
-# The emulator reserves the whole 32-bit space up front; without it, its own mappings can
-# take the address Wine needs for the shared user data, and every start fails (c0000018).
-export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xffff0000}
 WINE=/usr/lib/wine/wine
 WIN32_BUILD_DIR=${WIN32_BUILD_DIR:-$BUILD_ROOT/win32}
 HOLDER_REPORT=report.txt
