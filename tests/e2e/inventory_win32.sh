@@ -12,10 +12,14 @@ HOLDER_REPORT=report.txt
 trap finish EXIT
 
 [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || { echo "no emulator registered for 32-bit programs (tools/setup)"; exit 1; }
-if [ ! -d "$WINEPREFIX/drive_c" ]; then
-  echo "creating the 32-bit prefix (a few minutes)"
+# tools/test makes the prefix first and marks it ready; run alone, the script makes it.
+if [ ! -e "$WINEPREFIX/.lurvik-ready" ]; then
+  echo "creating the 32-bit prefix (several minutes)"
+  rm -rf "$WINEPREFIX"
   "$WINE" wineboot -i
   wineserver -w  # the set-up goes on in the background after wineboot's own time-out
+  [ -e "$WINEPREFIX/system.reg" ] || { echo "32-bit Wine cannot make its prefix here"; exit 1; }
+  touch "$WINEPREFIX/.lurvik-ready"
 fi
 prepare_folder win32 "$WIN32_BUILD_DIR/handle_holder.exe" "$WIN32_BUILD_DIR/lurvik.exe" || exit 1
 started=$SECONDS
