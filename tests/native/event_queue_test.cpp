@@ -85,26 +85,14 @@ TEST(SaveDialogRules, FilterSplitsAtBarsWithoutTrimming) {
 }
 
 TEST(SaveDialogRules, DefaultFileSplitsAtLastBackslashAfterFirstCharacter) {
-  SaveDialogStart plain = SplitDefaultFile("Lurvik_LOG.txt");
-  EXPECT_EQ(plain.folder, "");
-  EXPECT_EQ(plain.fileName, "Lurvik_LOG.txt");
-
-  SaveDialogStart full = SplitDefaultFile("C:\\logs\\today\\run.txt");
-  EXPECT_EQ(full.folder, "C:\\logs\\today");
-  EXPECT_EQ(full.fileName, "run.txt");
-
-  SaveDialogStart folderOnly = SplitDefaultFile("C:\\logs\\");
-  EXPECT_EQ(folderOnly.folder, "C:\\logs");
-  EXPECT_EQ(folderOnly.fileName, "");
-
   // A backslash as the first character does not split: the name holds "\" and is dropped.
-  SaveDialogStart leading = SplitDefaultFile("\\run.txt");
-  EXPECT_EQ(leading.folder, "");
-  EXPECT_EQ(leading.fileName, "");
-
-  SaveDialogStart absent = SplitDefaultFile("");
-  EXPECT_EQ(absent.folder, "");
-  EXPECT_EQ(absent.fileName, "");
+  const char* cases[][3] = {{"Lurvik_LOG.txt", "", "Lurvik_LOG.txt"}, {"C:\\logs\\today\\run.txt", "C:\\logs\\today", "run.txt"},
+                            {"C:\\logs\\", "C:\\logs", ""}, {"\\run.txt", "", ""}, {"", "", ""}};
+  for (auto& c : cases) {
+    const SaveDialogStart start = SplitDefaultFile(c[0]);
+    EXPECT_EQ(start.folder, c[1]) << c[0];
+    EXPECT_EQ(start.fileName, c[2]) << c[0];
+  }
 }
 
 TEST(SaveDialogRules, UnusableFileNamesAreDroppedLongOnesCut) {

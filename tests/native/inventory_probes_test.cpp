@@ -119,10 +119,5 @@ TEST_F(ProbeTest, HungProbesAreKilledAndNeverWriteIntoFreedStorage) {
   for (const std::weak_ptr<ProbeStorage>& storage : m.probeStorages) EXPECT_TRUE(storage.expired());
 }
 
-TEST_F(ProbeTest, WaitOrKillWorkerCountsPollsExactly) {
-  EXPECT_EQ(WaitOrKillWorker(m, 0), WaitResult::Finished);
-  EXPECT_EQ(m.pauses, 0);
-}
-
 }  // namespace
 }  // namespace lurvik

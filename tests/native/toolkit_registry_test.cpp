@@ -23,7 +23,7 @@ using Registry = ObjectRegistry<Counted>;
 
 }  // namespace
 
-TEST(ObjectRegistry, ChosenNumbersGrowTheTableAndReplaceReleasesTheOld) {
+TEST(ObjectRegistry, ChosenNumbersGrowTheTableReplaceReleasesTheOldBadOnesAreRefused) {
   int live = 0;
   Registry registry;
   EXPECT_EQ(registry.Add(0, std::make_shared<Counted>(10, &live)), 0);
@@ -42,6 +42,15 @@ TEST(ObjectRegistry, ChosenNumbersGrowTheTableAndReplaceReleasesTheOld) {
   EXPECT_FALSE(registry.Release(0));
   EXPECT_EQ(registry.Find(0), nullptr);
   EXPECT_EQ(live, 2);
+
+  // Numbers below 0 or beyond the table, and missing objects, are refused.
+  EXPECT_EQ(registry.Add(-2, std::make_shared<Counted>(1, &live)), Registry::kRefused);
+  EXPECT_EQ(registry.Add(Registry::kTableLimit, std::make_shared<Counted>(1, &live)), Registry::kRefused);
+  EXPECT_EQ(registry.Add(3, nullptr), Registry::kRefused);
+  EXPECT_EQ(live, 2);
+  EXPECT_EQ(registry.Find(-1), nullptr);
+  EXPECT_EQ(registry.Find(Registry::kFirstIdentity), nullptr);
+  EXPECT_EQ(registry.Take(7), nullptr);
 }
 
 TEST(ObjectRegistry, NewNumbersAreIdentitiesOutsideTheTableAndNeverReused) {
@@ -62,18 +71,6 @@ TEST(ObjectRegistry, NewNumbersAreIdentitiesOutsideTheTableAndNeverReused) {
   intptr_t c = registry.Add(Registry::kNewNumber, std::make_shared<Counted>(3, &live));
   EXPECT_NE(c, a) << "a released identity must not name a later object";
   EXPECT_EQ(registry.Count(), 3u);
-}
-
-TEST(ObjectRegistry, RefusesBadNumbersAndMissingObjects) {
-  int live = 0;
-  Registry registry;
-  EXPECT_EQ(registry.Add(-2, std::make_shared<Counted>(1, &live)), Registry::kRefused);
-  EXPECT_EQ(registry.Add(Registry::kTableLimit, std::make_shared<Counted>(1, &live)), Registry::kRefused);
-  EXPECT_EQ(registry.Add(3, nullptr), Registry::kRefused);
-  EXPECT_EQ(live, 0);
-  EXPECT_EQ(registry.Find(-1), nullptr);
-  EXPECT_EQ(registry.Find(Registry::kFirstIdentity), nullptr);
-  EXPECT_EQ(registry.Take(7), nullptr);
 }
 
 TEST(ObjectRegistry, TakenObjectOutlivesItsReleaseAndTakeAllEmpties) {

@@ -47,15 +47,3 @@ TEST(ToolkitTextFile, LogSizedTextReplacesALongerFile) {
   EXPECT_EQ(ReadWholeFile(path), "Lurvik\r\n" + log);
   DeleteFileA(path.c_str());
 }
-
-TEST(ToolkitTextFile, MissingFolderGivesZeroAndEmptyTextLeavesEmptyFile) {
-  EXPECT_EQ(CreateTextFile(TempPath("no_such_folder_lurvik\\log.txt")), 0);
-  std::string path = TempPath("lurvik_empty_test.txt");
-  intptr_t file = CreateTextFile(path);
-  ASSERT_NE(file, 0);
-  EXPECT_EQ(WriteText(file, ""), 0u);
-  EXPECT_TRUE(CloseTextFile(file));
-  EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "the file exists after close";
-  EXPECT_EQ(ReadWholeFile(path), "");
-  DeleteFileA(path.c_str());
-}

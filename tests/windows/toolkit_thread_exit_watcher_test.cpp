@@ -85,16 +85,13 @@ DWORD WINAPI RegisterCounter(void*) {
 
 }  // namespace
 
-TEST(ToolkitThreadExitWatcher, CleanupRunsAfterAThreadReturns) {
-  CleanupLog log;
-  Registration registration{{&log, 1}, {&log, 2}};
-  RunThread(registration, log, false);
-}
-
-TEST(ToolkitThreadExitWatcher, CleanupRunsAfterAThreadIsKilled) {
-  CleanupLog log;
-  Registration registration{{&log, 1}, {&log, 2}};
-  RunThread(registration, log, true);
+TEST(ToolkitThreadExitWatcher, CleanupRunsAfterAThreadReturnsOrIsKilled) {
+  for (bool kill : {false, true}) {
+    SCOPED_TRACE(kill ? "killed" : "returned");
+    CleanupLog log;
+    Registration registration{{&log, 1}, {&log, 2}};
+    RunThread(registration, log, kill);
+  }
 }
 
 TEST(ToolkitThreadExitWatcher, MoreThreadsThanOneWatcherHolds) {
