@@ -104,28 +104,29 @@ int32_t WindowsSystem::OsVersionCode() { return lurvik::OsVersionCode(); }
 
 bool WindowsSystem::QuitRequested() { return lurvik::QuitRequested.load() != 0; }
 
-NativeReply WindowsSystem::QueryObjectTypes(std::vector<uint8_t>& buffer) {
+// One native query into the buffer: the status (not-implemented when the entry point is
+// missing), the length the system reported and the buffer's address as the system saw it.
+template <typename Query>
+NativeReply AskNative(bool available, std::vector<uint8_t>& buffer, Query query) {
   NativeReply reply;
   reply.baseAddress = reinterpret_cast<uintptr_t>(buffer.data());
   ULONG length = 0;
-  reply.status = kStatusNotImplemented;
-  if (ZwQueryObjectAddress != nullptr)
-    reply.status = static_cast<uint32_t>(
-        ZwQueryObjectAddress(nullptr, kAllTypesClass, buffer.empty() ? nullptr : buffer.data(), BufferSize(buffer), &length));
+  reply.status = available ? static_cast<uint32_t>(query(buffer.empty() ? nullptr : buffer.data(), BufferSize(buffer), &length))
+                           : kStatusNotImplemented;
   reply.returnedLength = length;
   return reply;
 }
 
+NativeReply WindowsSystem::QueryObjectTypes(std::vector<uint8_t>& buffer) {
+  return AskNative(ZwQueryObjectAddress != nullptr, buffer, [](void* data, ULONG size, ULONG* length) {
+    return ZwQueryObjectAddress(nullptr, kAllTypesClass, data, size, length);
+  });
+}
+
 NativeReply WindowsSystem::QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) {
-  NativeReply reply;
-  reply.baseAddress = reinterpret_cast<uintptr_t>(buffer.data());
-  ULONG length = 0;
-  reply.status = kStatusNotImplemented;
-  if (ZwQuerySystemInformationAddress != nullptr)
-    reply.status = static_cast<uint32_t>(
-        ZwQuerySystemInformationAddress(infoClass, buffer.empty() ? nullptr : buffer.data(), BufferSize(buffer), &length));
-  reply.returnedLength = length;
-  return reply;
+  return AskNative(ZwQuerySystemInformationAddress != nullptr, buffer, [infoClass](void* data, ULONG size, ULONG* length) {
+    return ZwQuerySystemInformationAddress(infoClass, data, size, length);
+  });
 }
 
 std::string WindowsSystem::WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) {
