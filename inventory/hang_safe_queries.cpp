@@ -22,16 +22,34 @@ constexpr int32_t kFileTypePipe = 3;
 
 }  // namespace
 
-WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker) {
-  if (worker == 0) return WaitResult::Finished;
+// The three phases are treated differently because a thread may be terminated safely only
+// while it is inside its one system call:
+// - Starting: the new thread runs the loader's thread notifications under the loader lock and
+//   the runtime's per-thread set-up under the heap lock before the probe procedure. Killed
+//   there, it would leave those locks held for good: every later thread start, the
+//   loader and the process end would hang. So it is never killed: after 2 s it is given up,
+//   and when it does enter later it sees that and returns without making its call.
+// - In its call: it holds no lock of ours or of the runtime; a kill there is what the bounded
+//   wait is for. The claim and the probe's leaving are one exchange, so a probe that leaves in
+//   the same moment either counts as finished or waits for the kill without ending its thread
+//   (its end would run the loader's notifications again).
+// - Left its call: its result is complete even while its thread is still ending.
+WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker, ProbeStorage& storage) {
+  if (worker == 0) return WaitResult::Abandoned;
+  ProbePhaseCell& phase = storage.phase;
+  for (int32_t startTicks = 0;
+       phase.load() == kProbeStarting && system.IsWorkerRunning(worker) && startTicks < kMaxStartTicks; ++startTicks)
+    system.PauseMilliseconds(1);
+  if (GiveUpProbe(phase, kProbeStarting)) return WaitResult::Abandoned;
+
   int32_t WaitTicks = 0;
-  while (system.IsWorkerRunning(worker) && WaitTicks < kMaxWaitTicks) {
+  while (phase.load() == kProbeInCall && system.IsWorkerRunning(worker) && WaitTicks < kMaxWaitTicks) {
     system.PauseMilliseconds(1);
     ++WaitTicks;
   }
-  if (!system.IsWorkerRunning(worker)) return WaitResult::Finished;
-  system.KillWorker(worker);
-  return WaitResult::Abandoned;
+  if (phase.load() == kProbeLeftCall) return WaitResult::Finished;
+  if (GiveUpProbe(phase, kProbeInCall)) system.KillWorker(worker);
+  return phase.load() == kProbeLeftCall ? WaitResult::Finished : WaitResult::Abandoned;
 }
 
 std::string QueryObjectNameBounded(InventorySystem& system, SysHandle handle) {
@@ -43,7 +61,7 @@ std::string QueryObjectNameBounded(InventorySystem& system, SysHandle handle) {
     return std::string();
   }
   const int32_t worker = system.StartProbe(ProbeKind::ObjectName, storage);
-  if (worker == 0 || WaitOrKillWorker(system, worker) == WaitResult::Abandoned) return std::string();
+  if (WaitOrKillWorker(system, worker, *storage) == WaitResult::Abandoned) return std::string();
   if (storage->nameStatus != STATUS_SUCCESS_CODE) return std::string();
   std::u16string name;
   const std::vector<uint8_t>& record = storage->NameQueryBuffer;
@@ -62,7 +80,7 @@ void ResolveFileHandle(HandleResolution& resolution) {
   probe->handle = resolution.duplicate;
   probe->ProbedFileType = 0;
   const int32_t worker = system.StartProbe(ProbeKind::FileType, probe);
-  if (WaitOrKillWorker(system, worker) == WaitResult::Abandoned) return;
+  if (WaitOrKillWorker(system, worker, *probe) == WaitResult::Abandoned) return;
   const int32_t fileType = probe->ProbedFileType;
   probe.reset();
 

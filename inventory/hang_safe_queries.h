@@ -13,10 +13,13 @@ namespace lurvik {
 enum class WaitResult { Finished, Abandoned };
 
 constexpr int32_t kMaxWaitTicks = 50;
+constexpr int32_t kMaxStartTicks = 2000;
 
-// Polls the worker, pausing 1 ms after each poll that finds it running, at most 50 times;
-// kills it when it still runs after that. Worker 0 (never started) counts as finished.
-WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker);
+// Waits for a probe by the phase in its storage, with pauses of 1 ms. A probe still starting
+// is waited for up to 2,000 pauses and then given up without a kill; a probe inside its call
+// gets at most 50 pauses and is killed when it is still inside. Finished means the probe has
+// left its call and its result is complete; worker 0 (never started) is abandoned at once.
+WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker, ProbeStorage& storage);
 
 // The object's name, as ANSI text of at most 2502 bytes, or "" when it has none, the query
 // failed or was abandoned.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "inventory/probe_phase.h"
+
 // <windows.h> and <shlwapi.h> define these names as macros for their ANSI and wide variants;
 // in this interface they name its own methods.
 #undef QueryDosDevice
@@ -51,6 +53,7 @@ enum class EntryPoint { GetModuleFileNameExA, GetProcessImageFileNameA, GetProce
 // ended, so a terminated thread still inside its system call never writes into freed memory.
 struct ProbeStorage {
   SysHandle handle = 0;
+  ProbePhaseCell phase{kProbeStarting};       // entered and left the call, or given up by the scan
   int32_t ProbedFileType = 0;                 // file-type probe: GetFileType's answer
   uint32_t nameStatus = 0xFFFFFFFFu;          // name probe: status of the object-name query
   NativeReply nameReply;                      // name probe: returned length and base address

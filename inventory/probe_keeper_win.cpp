@@ -57,7 +57,12 @@ void ProbeKeeper::ReleaseEnded() {
 }
 
 void ProbeKeeper::ReleaseAll(uint32_t waitMilliseconds) {
-  for (Entry& entry : entries_) Forget(entry, HasEnded(entry, waitMilliseconds));
+  // One bound for all the threads together: each wait gets what is left of it.
+  const DWORD started = GetTickCount();
+  for (Entry& entry : entries_) {
+    const DWORD spent = GetTickCount() - started;
+    Forget(entry, HasEnded(entry, spent < waitMilliseconds ? waitMilliseconds - spent : 0));
+  }
   entries_.clear();
 }
 

@@ -28,8 +28,8 @@ class ProbeKeeper {
   void MarkKilled(int32_t worker);
   // Drops every entry whose thread has ended.
   void ReleaseEnded();
-  // The end of a scan: waits at most waitMilliseconds for each thread still running; the
-  // storage of a thread that is still alive afterwards is left allocated for good.
+  // The end of a scan: waits at most waitMilliseconds in all for the threads still running;
+  // the storage of a thread that is still alive afterwards is left allocated for good.
   void ReleaseAll(uint32_t waitMilliseconds);
   size_t TrackedCount() const { return entries_.size(); }
 

@@ -52,15 +52,26 @@ ULONG BufferSize(const std::vector<uint8_t>& buffer) {
   return buffer.size() > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(buffer.size());
 }
 
-// Probe procedures: one system call each, no allocation, no lock, no runtime.
+// Probe procedures: one system call each, no allocation, no lock, no runtime. The phase
+// marks say when the thread may be terminated (only between them). A probe that the scan
+// gave up on while it was still starting makes no call; one that the scan claimed for a kill
+// while it was inside waits here to be terminated rather than run its thread's end.
+[[noreturn]] void AwaitTermination() {
+  for (;;) ::Sleep(INFINITE);
+}
+
 DWORD WINAPI FileTypeProbe(void* parameter) {
   auto* storage = static_cast<ProbeStorage*>(parameter);
-  storage->ProbedFileType = static_cast<int32_t>(GetFileType(AsHandle(storage->handle)));
+  if (!EnterProbeCall(storage->phase)) return 0;
+  const DWORD fileType = GetFileType(AsHandle(storage->handle));
+  storage->ProbedFileType = static_cast<int32_t>(fileType);
+  if (!LeaveProbeCall(storage->phase)) AwaitTermination();
   return 0;
 }
 
 DWORD WINAPI ObjectNameProbe(void* parameter) {
   auto* storage = static_cast<ProbeStorage*>(parameter);
+  if (!EnterProbeCall(storage->phase)) return 0;
   ULONG length = 0;
   uint32_t status = kStatusNotImplemented;
   if (ZwQueryObjectAddress != nullptr)
@@ -70,6 +81,7 @@ DWORD WINAPI ObjectNameProbe(void* parameter) {
   storage->nameReply.status = status;
   storage->nameReply.returnedLength = length;
   storage->nameStatus = status;
+  if (!LeaveProbeCall(storage->phase)) AwaitTermination();
   return 0;
 }
 

@@ -25,20 +25,23 @@ void EndProgram(uint32_t exitCode) {
   if (InterlockedExchange(&EndStarted, 1) != 0) {
     for (;;) Sleep(INFINITE);
   }
-  // A scan still running on another thread may be using blocks of the private heap;
-  // destroying the heap under it could crash the process before it exits. ExitProcess
-  // returns the heap anyway, so it is then left to the process end.
-  bool heapMayBeInUse =
-      GetCurrentThreadId() == MainThreadId && ScanWorker != 0 && IsWorkerRunning(ScanWorker) != 0;
+  // The main thread can end while a scan still runs (the window closed during a scan). The
+  // scan may then call into PSAPI.dll, the worker table or the heap a moment later, and a
+  // library freed under it would crash the process at the moment of closing. So nothing it
+  // can reach is released while it may run; ExitProcess frees all of it anyway. Only the main
+  // thread starts scans, so one that is not running now cannot start before the exit.
+  const bool scanMayRun = GetCurrentThreadId() == MainThreadId && ScanWorker != 0 && IsWorkerRunning(ScanWorker) != 0;
 
   CloseAllWindows();
   // The toolkit keeps no tool-tip window or image library; the tree's image list and icons
   // are returned with the process by ExitProcess.
-  ReleaseWorkers();
-  CloseAllLibraries();
+  if (!scanMayRun) {
+    ReleaseWorkers();
+    CloseAllLibraries();
+  }
   CloseAllTextFiles();
   HANDLE heap = ProgramHeap();
-  if (heap != nullptr && !heapMayBeInUse) HeapDestroy(heap);
+  if (heap != nullptr && !scanMayRun) HeapDestroy(heap);
   ExitProcess(exitCode);
 }
 

@@ -58,29 +58,19 @@ int32_t IsWorkerRunning(int32_t worker) {
 }
 
 void KillWorker(int32_t worker) {
-  // Terminate through a copy of the handle, outside the lock: a thread terminated while it
-  // holds the lock would otherwise be the only way to deadlock the table.
-  SystemHandle running;
+  // The entry leaves the table under the lock and its own handle is used to terminate the
+  // thread outside it: a thread terminated while it holds the table lock would otherwise
+  // deadlock the table, and no handle copy is needed that could fail.
+  SystemHandle thread;
   {
     WorkerTable& table = Workers();
     LockHolder hold(table.lock);
     auto entry = FindWorker(table, worker);
-    if (entry != table.entries.end() && !HasEnded(entry->thread.Get())) {
-      HANDLE copy = nullptr;
-      if (DuplicateHandle(GetCurrentProcess(), entry->thread.Get(), GetCurrentProcess(), &copy, 0, FALSE,
-                          DUPLICATE_SAME_ACCESS))
-        running = SystemHandle(copy);
-    }
-  }
-  if (running) TerminateThread(running.Get(), 0);
-  WorkerTable& table = Workers();
-  SystemHandle removed;  // closed after the lock is left
-  LockHolder hold(table.lock);
-  auto entry = FindWorker(table, worker);
-  if (entry != table.entries.end()) {
-    removed = std::move(entry->thread);
+    if (entry == table.entries.end()) return;
+    thread = std::move(entry->thread);
     table.entries.erase(entry);
   }
+  if (!HasEnded(thread.Get())) TerminateThread(thread.Get(), 0);
 }
 
 void PauseMilliseconds(uint32_t milliseconds) {

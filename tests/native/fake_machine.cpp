@@ -111,10 +111,7 @@ uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16strin
 
 FakeMachine::FakeMachine() : nextItem_(0x7F0000) {}
 
-FakeMachine::~FakeMachine() {
-  ReleaseHungProbes();
-  JoinProbeThreads();
-}
+FakeMachine::~FakeMachine() = default;
 
 uint64_t FakeMachine::TypesBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0B00000ull : 0x00B00000u; }
 uint64_t FakeMachine::NameBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0C00000ull : 0x00C00000u; }
@@ -268,29 +265,39 @@ std::string FakeMachine::QueryDosDevice(const std::string& driveName) {
 int32_t FakeMachine::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   if (failProbeStarts) return 0;
   ++probesStarted;
-  probeStorages.push_back(storage);
   const FakeObject* object = ObjectOf(storage->handle);
-  const int polls = object == nullptr ? 0 : (kind == ProbeKind::FileType ? object->fileTypePolls : object->namePolls);
+  FakeObject none;
+  const FakeObject& o = object == nullptr ? none : *object;
+  const int inCall = kind == ProbeKind::FileType ? o.fileTypePolls : o.namePolls;
   const int32_t worker = nextWorker_++;
-  Probe probe{kind, storage, object, polls, polls == kHangs, std::make_shared<std::atomic<bool>>(false)};
-  if (probe.hung) {
-    // A real thread blocked in its "system call" until the test lets it go, after which it
-    // writes into its storage like a terminated-too-late worker would. It holds its own
-    // reference, as the system layer keeps a killed worker's storage until its thread ends.
-    std::shared_ptr<std::atomic<bool>> ended = probe.ended;
-    hungThreads_.emplace_back([this, storage, ended] {
-      std::unique_lock<std::mutex> lock(gateMutex_);
-      gate_.wait(lock, [this] { return released_; });
-      lock.unlock();
-      storage->ProbedFileType = 99;
-      std::fill(storage->NameQueryBuffer.begin(), storage->NameQueryBuffer.end(), 0xAB);
-      storage->nameStatus = 0;
-      ended->store(true);
-    });
-    probe.storage.reset();
-  }
-  probes_[worker] = std::move(probe);
+  Probe& probe = probes_[worker] = Probe{kind, storage, object, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
+  AdvanceProbe(probe);
   return worker;
+}
+
+// Passes every phase whose pauses are used up, as the probe's thread would: enters its call
+// unless given up, writes its result and leaves, ends. Given up while starting, it ends when
+// its start-up is over, without its call.
+void FakeMachine::AdvanceProbe(Probe& probe) {
+  ProbePhaseCell& phase = probe.storage->phase;
+  if (probe.pausesLeft[0] != 0) return;
+  if (phase == kProbeStarting) EnterProbeCall(phase);
+  if (phase == kProbeInCall && probe.pausesLeft[1] == 0) {
+    CompleteProbe(probe);
+    LeaveProbeCall(phase);
+  }
+  probe.ended = phase == kProbeGivenUp || (phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
+}
+
+void FakeMachine::PauseMilliseconds(uint32_t) {
+  ++pauses;
+  for (auto& [worker, probe] : probes_) {
+    if (probe.ended) continue;
+    const int32_t phase = probe.storage->phase;
+    int& left = probe.pausesLeft[phase == kProbeInCall ? 1 : phase == kProbeLeftCall ? 2 : 0];
+    if (left > 0) --left;
+    AdvanceProbe(probe);
+  }
 }
 
 void FakeMachine::CompleteProbe(Probe& probe) {
@@ -311,23 +318,12 @@ void FakeMachine::CompleteProbe(Probe& probe) {
 
 bool FakeMachine::IsWorkerRunning(int32_t worker) {
   auto found = probes_.find(worker);
-  if (found == probes_.end()) return false;
-  Probe& probe = found->second;
-  if (probe.hung) return !probe.ended->load();
-  if (probe.pollsLeft > 0) {
-    --probe.pollsLeft;
-    return true;
-  }
-  if (probe.storage) {
-    CompleteProbe(probe);
-    probe.storage.reset();  // an ended worker's storage is the scan's alone
-  }
-  return false;
+  return found != probes_.end() && !found->second.ended;
 }
 
 void FakeMachine::KillWorker(int32_t worker) {
   ++kills;
-  probes_.erase(worker);  // a pending probe's write never happens; a hung thread keeps its reference
+  probes_.erase(worker);
 }
 
 TreeItem FakeMachine::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
@@ -352,18 +348,6 @@ std::string FakeMachine::TreeText() const {
   };
   add(0, 0);
   return text;
-}
-
-void FakeMachine::ReleaseHungProbes() {
-  std::lock_guard<std::mutex> lock(gateMutex_);
-  released_ = true;
-  gate_.notify_all();
-}
-
-void FakeMachine::JoinProbeThreads() {
-  for (std::thread& thread : hungThreads_)
-    if (thread.joinable()) thread.join();
-  hungThreads_.clear();
 }
 
 }  // namespace lurvik

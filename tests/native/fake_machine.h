@@ -3,16 +3,12 @@
 // device names, optional entry points, 32- and 64-bit reply layouts. It builds real reply
 // byte buffers and records every tree insert, status text and progress position.
 #pragma once
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "inventory/inventory_system.h"
@@ -45,7 +41,7 @@ std::u16string Widen(const std::string& text);
 
 // ----- The scripted machine -----
 
-constexpr int kHangs = -1;  // a probe that blocks until the test releases it
+constexpr int kHangs = -1;  // a probe phase that never ends
 
 struct FakeProcess {
   std::string imagePath;   // device form, answered by GetProcessImageFileNameA
@@ -65,8 +61,12 @@ struct FakeObject {
   int32_t fileType = 0;          // File: GetFileType's answer
   std::u16string name;           // object name; "" for an unnamed object
   uint32_t nameStatus = 0;       // status of the name query
-  int fileTypePolls = 0;         // polls for which the probe still runs, or kHangs
+  // Pauses a probe spends in each phase (0: none, kHangs: for ever): starting, inside its
+  // call (by kind) and ending after its call; the same start and end for both kinds.
+  int probeStartPauses = 0;
+  int fileTypePolls = 0;
   int namePolls = 0;
+  int probeEndPauses = 0;
   std::vector<uint32_t> duplicationErrors;  // error of attempt 1, 2, 3 (0 or missing: success)
 };
 
@@ -115,14 +115,10 @@ class FakeMachine : public InventorySystem {
   std::vector<uint32_t> queriedClasses;
   std::vector<size_t> queriedSizes;
   int pauses = 0, sleeps = 0, kills = 0, debugPrivilegeCalls = 0, probesStarted = 0, badCloses = 0;
-  std::vector<std::weak_ptr<ProbeStorage>> probeStorages;
 
   // The tree as indented lines "text [image]", two blanks per level.
   std::string TreeText() const;
   size_t OpenHandleCount() const { return openHandles_.size(); }
-  // Lets every hung probe go on; each then writes into its storage and ends.
-  void ReleaseHungProbes();
-  void JoinProbeThreads();
 
   // InventorySystem.
   RecordLayout Layout() const override { return layout; }
@@ -149,7 +145,7 @@ class FakeMachine : public InventorySystem {
   int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
   bool IsWorkerRunning(int32_t worker) override;
   void KillWorker(int32_t worker) override;
-  void PauseMilliseconds(uint32_t) override { ++pauses; }
+  void PauseMilliseconds(uint32_t) override;
   TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
@@ -165,16 +161,16 @@ class FakeMachine : public InventorySystem {
   };
   struct Probe {
     ProbeKind kind;
-    std::shared_ptr<ProbeStorage> storage;  // pending probes only
+    std::shared_ptr<ProbeStorage> storage;
     const FakeObject* object;
-    int pollsLeft;
-    bool hung;
-    std::shared_ptr<std::atomic<bool>> ended;
+    int pausesLeft[3];  // starting, in the call, ending
+    bool ended;
   };
 
   const FakeObject* ObjectOf(SysHandle handle) const;
   int64_t ProcessIdOf(SysHandle handle) const;
   void CompleteProbe(Probe& probe);
+  void AdvanceProbe(Probe& probe);
 
   std::map<SysHandle, OpenHandle> openHandles_;
   SysHandle nextHandle_ = 0x100;
@@ -185,10 +181,6 @@ class FakeMachine : public InventorySystem {
   int duplicateAttempt_ = 0;
   bool lastDuplicateFailed_ = false;
 
-  std::mutex gateMutex_;
-  std::condition_variable gate_;
-  bool released_ = false;
-  std::vector<std::thread> hungThreads_;
 };
 
 }  // namespace lurvik

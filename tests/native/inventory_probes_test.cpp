@@ -1,6 +1,6 @@
-// The hang-safe queries: file handles told apart as pipes, folders and files, probes that end
-// in time or are killed after 50 pauses, and the proof (under ASan) that a killed probe which
-// goes on later writes only into storage that is still alive.
+// The hang-safe queries: file handles told apart as pipes, folders and files, and the wait by
+// probe phase: a probe is killed only inside its call, never while it is starting, and its
+// result counts as soon as it has left its call.
 #include "inventory/hang_safe_queries.h"
 #include "tests/native/inventory_test_support.h"
 
@@ -64,59 +64,46 @@ TEST_F(ProbeTest, LongNamesAreCutFailedQueriesGiveNothing) {
   EXPECT_EQ(LogText.find("BaseNamedObjects"), std::string::npos);
 }
 
-// The running test comes before the tick count: 51 polls in the loop, then one more.
-TEST_F(ProbeTest, ProbeEndingDuringTheLastPauseCountsAsFinished) {
-  FakeObject slow = FileObject(3, "\\Device\\NamedPipe\\slow");
-  slow.fileTypePolls = 51;
-  EXPECT_EQ(ScanFile(slow), "Handle: 68 [11]\n  Name of Object: \\Device\\NamedPipe\\slow [5]\n"
-                            "  Opened with Access Rights: 0x100081 (0x1F01FF) [5]\n");
-  EXPECT_EQ(m.pauses, 50);
-  EXPECT_EQ(m.kills, 0);
-}
-
-TEST_F(ProbeTest, ProbeStillRunningAfterFiftyPausesIsKilled) {
-  FakeObject slow = FileObject(3, "\\Device\\NamedPipe\\slow");
-  slow.fileTypePolls = 52;
-  EXPECT_EQ(ScanFile(slow), "Handle: 68 [11]\n  Opened with Access Rights: 0x100081 (0x1F01FF) [11]\n");
-  EXPECT_EQ(m.pauses, 50);
-  EXPECT_EQ(m.kills, 1);
-  EXPECT_EQ(m.probesStarted, 1) << "no name is asked after an abandoned type probe";
-}
-
 TEST_F(ProbeTest, ProbesThatCannotStartGiveNoDetails) {
   m.failProbeStarts = true;
   EXPECT_EQ(ScanFile(FileObject(3, "\\Device\\NamedPipe\\x")), "Handle: 68 [11]\n  Opened with Access Rights: 0x100081 (0x1F01FF) [11]\n");
   EXPECT_EQ(m.pauses, 0);
 }
 
-// Hung probes run on real threads. After the kill the scan drops its storage; the test then
-// lets the threads go on, and they write into their storage. ASan would report a write into
-// freed memory if the storage were not kept until the thread has ended.
-TEST_F(ProbeTest, HungProbesAreKilledAndNeverWriteIntoFreedStorage) {
-  FakeObject hungType = FileObject(1, "\\Device\\HarddiskVolume2\\x");
-  hungType.fileTypePolls = kHangs;
-  FakeObject hungPipeName = FileObject(3, "\\Device\\NamedPipe\\x");
-  hungPipeName.namePolls = kHangs;
-  FakeObject hungEventName;
-  hungEventName.name = Widen("\\x");
-  hungEventName.namePolls = kHangs;
-  m.AddHandle(500, Type(kFile), 0x10, 1, hungType);
-  m.AddHandle(500, Type(kFile), 0x14, 2, hungPipeName);
-  m.AddHandle(500, Type(kEvent), 0x18, 3, hungEventName);
-  TakeInventory(m);
-  EXPECT_EQ(HandleLines(), "Handle: 16 [11]\n  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n"
-                           "Handle: 20 [11]\n  Opened with Access Rights: 0x2 (0x1F01FF) [5]\n"
-                           "Handle: 24 [11]\n  Opened with Access Rights: 0x3 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.kills, 3);
-  EXPECT_EQ(m.pauses, 150);
-  EXPECT_EQ(m.probesStarted, 4);
-  // Only the three hung threads still hold storage; the scan holds none.
-  int alive = 0;
-  for (const std::weak_ptr<ProbeStorage>& storage : m.probeStorages) alive += storage.expired() ? 0 : 1;
-  EXPECT_EQ(alive, 3);
-  m.ReleaseHungProbes();
-  m.JoinProbeThreads();
-  for (const std::weak_ptr<ProbeStorage>& storage : m.probeStorages) EXPECT_TRUE(storage.expired());
+// One name probe of an event, held in each phase for a number of pauses.
+TEST_F(ProbeTest, ProbesAreKilledOnlyInsideTheirCall) {
+  struct Case {
+    const char* what;
+    int start, inCall, end;
+    bool named;
+    int pauses, kills;
+  } cases[] = {
+      {"leaves its call in the last of 50 pauses", 0, 50, 0, true, 50, 0},
+      {"still inside after 50 pauses: killed", 0, 51, 0, false, 50, 1},
+      {"hung inside its call: killed", 0, kHangs, 0, false, 50, 1},
+      {"never enters: given up after 2 s, not killed", kHangs, 0, 0, false, 2000, 0},
+      {"enters late: then 50 more pauses and the kill", 1990, kHangs, 0, false, 2040, 1},
+      {"enters late and leaves in time", 1990, 10, 0, true, 2000, 0},
+      {"left its call, thread still ending: finished at once", 0, 0, kHangs, true, 0, 0},
+      {"left after a slow start, thread never ends", 3, 0, kHangs, true, 3, 0},
+  };
+  for (const Case& c : cases) {
+    m = FakeMachine();
+    SetUp();
+    FakeObject event;
+    event.name = Widen("\\BaseNamedObjects\\x");
+    event.probeStartPauses = c.start;
+    event.namePolls = c.inCall;
+    event.probeEndPauses = c.end;
+    m.AddHandle(500, Type(kEvent), 0x10, 1, event);
+    TakeInventory(m);
+    EXPECT_EQ(HandleLines(), std::string("Handle: 16 [11]\n") + (c.named ? "  Name of Object: \\BaseNamedObjects\\x [11]\n" : "") +
+                                 "  Opened with Access Rights: 0x1 (0x1F0003) [11]\n")
+        << c.what;
+    EXPECT_EQ(m.pauses, c.pauses) << c.what;
+    EXPECT_EQ(m.kills, c.kills) << c.what;
+    EXPECT_EQ(m.OpenHandleCount(), 0u) << c.what;
+  }
 }
 
 }  // namespace

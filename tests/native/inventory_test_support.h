@@ -35,8 +35,6 @@ class InventoryTest : public ::testing::Test {
     m.drives["C:"] = "\\Device\\HarddiskVolume2";
   }
   void TearDown() override {
-    m.ReleaseHungProbes();
-    m.JoinProbeThreads();
     EXPECT_EQ(m.OpenHandleCount(), 0u) << "the scan left handles open";
     EXPECT_EQ(m.badCloses, 0) << "the scan closed a handle it did not hold";
   }
