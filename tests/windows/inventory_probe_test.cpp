@@ -1,6 +1,7 @@
-// Probe workers with real threads: a probe blocked forever is terminated after the bounded
-// wait and the scan goes on, and a probe's storage outlives every thread that may still
-// write into it (a terminated thread can run on for a moment after TerminateThread).
+// Probe workers on real threads: a probe held before its call is never terminated, one held
+// inside its call is killed after the bounded wait, one held after leaving its call counts as
+// finished with its result; and a probe's storage outlives every thread that may still write
+// into it (a terminated thread can run on for a moment after TerminateThread).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,133 +17,132 @@ using namespace lurvik;
 
 namespace {
 
-HANDLE NeverSet() {
-  static HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  return event;
+// Where a test probe is held until the test sets the event; it marks how far it got.
+enum Hold { kBeforeCall, kInCall, kAfterCall };
+struct HeldProbe {
+  Hold hold;
+  HANDLE release;
+};
+HeldProbe Held;
+constexpr int32_t kResult = 42, kReturnedWithoutCall = -5;
+
+DWORD WINAPI HeldProbeProcedure(void* parameter) {
+  auto* storage = static_cast<ProbeStorage*>(parameter);
+  if (Held.hold == kBeforeCall) WaitForSingleObject(Held.release, INFINITE);
+  if (!EnterProbeCall(storage->phase)) {
+    storage->ProbedFileType = kReturnedWithoutCall;
+    return 0;
+  }
+  if (Held.hold == kInCall) WaitForSingleObject(Held.release, INFINITE);
+  storage->ProbedFileType = kResult;
+  if (!LeaveProbeCall(storage->phase)) Sleep(INFINITE);
+  if (Held.hold == kAfterCall) WaitForSingleObject(Held.release, INFINITE);
+  return 7;
 }
 
-// Blocks forever without touching anything, as a name query on a stuck pipe does.
-DWORD WINAPI BlockedProbe(void*) {
-  WaitForSingleObject(NeverSet(), INFINITE);
-  return 0;
-}
+TEST(InventoryProbe, KilledOnlyInsideItsCall) {
+  struct Case {
+    Hold hold;
+    WaitResult result;
+    DWORD minimumMs, maximumMs;
+    int32_t value;  // what the probe left in its storage once it has ended
+  } cases[] = {
+      {kBeforeCall, WaitResult::Abandoned, 1900, 6000, kReturnedWithoutCall},
+      {kInCall, WaitResult::Abandoned, 45, 3000, 0},
+      {kAfterCall, WaitResult::Finished, 0, 40, kResult},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "held at " << c.hold);
+    Held = {c.hold, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    WindowsSystem system(ProbeProcedures{HeldProbeProcedure, HeldProbeProcedure});
+    auto storage = std::make_shared<ProbeStorage>();
+    const int32_t worker = system.StartProbe(ProbeKind::FileType, storage);
+    ASSERT_NE(worker, 0);
+    HANDLE thread = DuplicateWorkerThreadHandle(worker);
+    ASSERT_NE(thread, nullptr);
+    if (c.hold != kBeforeCall)  // let the thread reach its hold before the wait starts
+      for (int i = 0; i < 5000 && storage->phase.load() == kProbeStarting; ++i) Sleep(1);
 
-DWORD WINAPI QuickFileTypeProbe(void* parameter) {
-  static_cast<ProbeStorage*>(parameter)->ProbedFileType = 42;
-  return 0;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(WaitOrKillWorker(system, worker, *storage), c.result);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, c.minimumMs);
+    EXPECT_LE(waited, c.maximumMs);
+    if (c.hold == kInCall) {
+      EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0) << "terminated";
+    } else {
+      EXPECT_EQ(WaitForSingleObject(thread, 100), static_cast<DWORD>(WAIT_TIMEOUT)) << "not terminated";
+    }
+    SetEvent(Held.release);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(storage->ProbedFileType, c.value);
+    CloseHandle(thread);
+    CloseHandle(Held.release);
+  }
 }
 
 // Waits for its release event, then writes into its storage: the late write of a worker
 // that its starter has given up on.
-struct LateWriter {
-  HANDLE release;
-};
-LateWriter Writer;
+HANDLE LateRelease;
 DWORD WINAPI LateWritingProbe(void* parameter) {
-  WaitForSingleObject(Writer.release, INFINITE);
+  WaitForSingleObject(LateRelease, INFINITE);
   static_cast<ProbeStorage*>(parameter)->ProbedFileType = 7;
   return 0;
 }
 
-// Waits until the worker's thread has ended.
-void AwaitEnd(HANDLE thread) { ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0); }
-
-TEST(InventoryProbe, BlockedProbeIsKilledAfterTheBoundAndTheScanGoesOn) {
-  WindowsSystem system(ProbeProcedures{BlockedProbe, BlockedProbe});
-  auto storage = std::make_shared<ProbeStorage>();
-  std::weak_ptr<ProbeStorage> watched = storage;
-  const int32_t worker = system.StartProbe(ProbeKind::ObjectName, storage);
-  ASSERT_NE(worker, 0);
-  EXPECT_EQ(storage->NameQueryBuffer.size(), 10004u);
+// Starts a late writer tracked by the keeper as killed; returns a handle to wait on.
+HANDLE TrackLateWriter(ProbeKeeper& keeper, std::shared_ptr<ProbeStorage> storage) {
+  const int32_t worker = StartWorker(LateWritingProbe, storage.get());
+  EXPECT_NE(worker, 0);
   HANDLE thread = DuplicateWorkerThreadHandle(worker);
-  ASSERT_NE(thread, nullptr);
-
-  const DWORD start = GetTickCount();
-  EXPECT_EQ(WaitOrKillWorker(system, worker), WaitResult::Abandoned);
-  const DWORD waited = GetTickCount() - start;
-  EXPECT_GE(waited, 45u);     // 50 pauses of at least about 1 ms
-  EXPECT_LT(waited, 3000u);   // and not much more
-  EXPECT_FALSE(system.IsWorkerRunning(worker));
-  AwaitEnd(thread);  // TerminateThread really ended it
-  CloseHandle(thread);
-
-  // The scan drops its reference; the system layer let go of it only after the thread ended,
-  // which the next start notices.
-  storage.reset();
-  EXPECT_EQ(system.TrackedProbeCount(), 1u);
-  EXPECT_FALSE(watched.expired());
-  auto next = std::make_shared<ProbeStorage>();
-  const int32_t second = system.StartProbe(ProbeKind::FileType, next);
-  EXPECT_TRUE(watched.expired());
-  EXPECT_GT(second, worker);
-  EXPECT_EQ(WaitOrKillWorker(system, second), WaitResult::Abandoned);
-}
-
-TEST(InventoryProbe, FinishedProbesAreReleasedAtTheNextStart) {
-  WindowsSystem system(ProbeProcedures{QuickFileTypeProbe, QuickFileTypeProbe});
-  for (int i = 0; i < 20; ++i) {
-    auto storage = std::make_shared<ProbeStorage>();
-    const int32_t worker = system.StartProbe(ProbeKind::FileType, storage);
-    ASSERT_NE(worker, 0);
-    ASSERT_EQ(WaitOrKillWorker(system, worker), WaitResult::Finished);
-    EXPECT_EQ(storage->ProbedFileType, 42);
-  }
-  EXPECT_LE(system.TrackedProbeCount(), 2u);  // only the last one or two can still be listed
+  keeper.Track(worker, DuplicateWorkerThreadHandle(worker), std::move(storage));
+  keeper.MarkKilled(worker);  // given up on, but still running
+  return thread;
 }
 
 TEST(InventoryProbe, StorageOfAKilledThreadThatRunsOnStaysAliveUntilItEnds) {
-  Writer.release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  LateRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::weak_ptr<ProbeStorage> first, second;
+  HANDLE threads[2];
+  {
+    ProbeKeeper keeper;
+    auto a = std::make_shared<ProbeStorage>(), b = std::make_shared<ProbeStorage>();
+    first = a;
+    second = b;
+    threads[0] = TrackLateWriter(keeper, std::move(a));
+    threads[1] = TrackLateWriter(keeper, std::move(b));
+    keeper.ReleaseEnded();
+    EXPECT_FALSE(first.expired()) << "released while its thread still runs";
+    const DWORD start = GetTickCount();
+    keeper.ReleaseAll(300);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 280u);
+    EXPECT_LT(waited, 500u) << "one bound for all threads, not one each";
+  }
+  // The keeper is gone; the threads are still alive and their late writes land in live memory.
+  SetEvent(LateRelease);
+  for (HANDLE thread : threads) EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  ASSERT_FALSE(first.expired());
+  ASSERT_FALSE(second.expired());
+  EXPECT_EQ(first.lock()->ProbedFileType, 7);
+  EXPECT_EQ(second.lock()->ProbedFileType, 7);
+  for (HANDLE thread : threads) CloseHandle(thread);
+  CloseHandle(LateRelease);
+}
+
+TEST(InventoryProbe, StorageIsReleasedOnceItsThreadHasEnded) {
+  LateRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ProbeKeeper keeper;
   auto storage = std::make_shared<ProbeStorage>();
   std::weak_ptr<ProbeStorage> watched = storage;
-  const int32_t worker = StartWorker(LateWritingProbe, storage.get());
-  ASSERT_NE(worker, 0);
-  HANDLE thread = DuplicateWorkerThreadHandle(worker);
-  keeper.Track(worker, DuplicateWorkerThreadHandle(worker), storage);
-  // Given up on, but still running: as after a TerminateThread that has not yet taken effect.
-  keeper.MarkKilled(worker);
-  storage.reset();
-  keeper.ReleaseEnded();
-  EXPECT_FALSE(watched.expired());
-
-  SetEvent(Writer.release);
-  AwaitEnd(thread);
-  {
-    std::shared_ptr<ProbeStorage> alive = watched.lock();
-    ASSERT_TRUE(alive);
-    EXPECT_EQ(alive->ProbedFileType, 7);  // the late write landed in live storage
-  }
+  HANDLE thread = TrackLateWriter(keeper, std::move(storage));
+  SetEvent(LateRelease);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
   keeper.ReleaseEnded();
   EXPECT_TRUE(watched.expired());
   EXPECT_EQ(keeper.TrackedCount(), 0u);
   CloseHandle(thread);
-  CloseHandle(Writer.release);
-}
-
-TEST(InventoryProbe, StorageOfAThreadThatOutlivesTheFinalWaitIsNeverFreed) {
-  Writer.release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::weak_ptr<ProbeStorage> watched;
-  HANDLE thread = nullptr;
-  {
-    ProbeKeeper keeper;
-    auto storage = std::make_shared<ProbeStorage>();
-    watched = storage;
-    const int32_t worker = StartWorker(LateWritingProbe, storage.get());
-    ASSERT_NE(worker, 0);
-    thread = DuplicateWorkerThreadHandle(worker);
-    keeper.Track(worker, DuplicateWorkerThreadHandle(worker), std::move(storage));
-    keeper.MarkKilled(worker);
-    const DWORD start = GetTickCount();
-    keeper.ReleaseAll(100);
-    EXPECT_GE(GetTickCount() - start, 90u);
-    EXPECT_EQ(keeper.TrackedCount(), 0u);
-  }
-  EXPECT_FALSE(watched.expired());
-  SetEvent(Writer.release);  // the late write still lands in allocated memory
-  AwaitEnd(thread);
-  EXPECT_EQ(watched.lock()->ProbedFileType, 7);
-  CloseHandle(thread);
-  CloseHandle(Writer.release);
+  CloseHandle(LateRelease);
 }
 
 }  // namespace

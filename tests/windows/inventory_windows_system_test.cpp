@@ -42,7 +42,7 @@ class WindowsSystemTest : public ::testing::Test {
     storage->handle = reinterpret_cast<uintptr_t>(handle);
     const int32_t worker = system.StartProbe(kind, storage);
     EXPECT_NE(worker, 0);
-    EXPECT_EQ(WaitOrKillWorker(system, worker), WaitResult::Finished);
+    EXPECT_EQ(WaitOrKillWorker(system, worker, *storage), WaitResult::Finished);
     return storage;
   }
 
