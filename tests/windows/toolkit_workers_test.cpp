@@ -1,10 +1,10 @@
-// Worker threads under Wine: numbering from 1 in a fresh process, polling without blocking,
-// killing a worker blocked forever, purging ended workers, and the 1 ms pause.
+// Worker threads under Wine: numbering from 1 in a fresh process, killing a worker blocked
+// forever after 50 polls, ended workers purged by the next start, kills of ended workers,
+// release without stopping, and the 1 ms pause.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 
 #include "toolkit/system_handle_win.h"
@@ -15,22 +15,28 @@ using namespace lurvik;
 
 namespace {
 
-// What a test worker leaves behind: its thread id (so the test can open the thread with the
-// query access that the SYNCHRONIZE copies lack), and the exit code it returns.
-struct WorkerRecord {
-  std::atomic<DWORD> threadId{0};
-  DWORD exitCode = 0;
-  HANDLE block = nullptr;  // when set, the worker waits on it forever (a hung system call)
-};
-
-DWORD WINAPI RecordAndReturn(void* parameter) {
-  WorkerRecord* record = static_cast<WorkerRecord*>(parameter);
-  record->threadId = GetCurrentThreadId();
-  if (record->block) WaitForSingleObject(record->block, INFINITE);
-  return record->exitCode;
+// Returns its parameter as exit code, after waiting on Block when that is set.
+HANDLE Block = nullptr;
+DWORD WINAPI WaitAndReturn(void* parameter) {
+  if (Block) WaitForSingleObject(Block, INFINITE);
+  return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter));
 }
 
-DWORD WINAPI ReturnAtOnce(void*) { return 0; }
+// A handle that can wait for the worker and read its exit code, taken while it is listed
+// (the toolkit's SYNCHRONIZE copy, duplicated once more with the query right).
+SystemHandle OpenWorkerThread(int32_t worker) {
+  SystemHandle copy(DuplicateWorkerThreadHandle(worker));
+  HANDLE full = nullptr;
+  if (copy) DuplicateHandle(GetCurrentProcess(), copy.Get(), GetCurrentProcess(), &full,
+                            THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, 0);
+  return SystemHandle(full);
+}
+
+int64_t ExitCodeAfterEnd(const SystemHandle& thread) {
+  DWORD code = 0;
+  if (WaitForSingleObject(thread.Get(), 5000) != WAIT_OBJECT_0) return -2;
+  return GetExitCodeThread(thread.Get(), &code) ? static_cast<int64_t>(code) : -1;
+}
 
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
@@ -38,22 +44,7 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Waits until the worker has ended, through the SYNCHRONIZE copy the toolkit hands out.
-bool WaitForEnd(int32_t worker) {
-  SystemHandle thread(DuplicateWorkerThreadHandle(worker));
-  return thread && WaitForSingleObject(thread.Get(), 5000) == WAIT_OBJECT_0;
-}
-
-// A handle that can read the worker's exit code; the worker must have recorded its id.
-SystemHandle OpenForQuery(const WorkerRecord& record) {
-  for (int waited = 0; record.threadId == 0 && waited < 5000; waited += 1) Sleep(1);
-  return SystemHandle(OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, record.threadId));
-}
-
-int64_t ExitCode(const SystemHandle& thread) {
-  DWORD code = 0;
-  return GetExitCodeThread(thread.Get(), &code) ? static_cast<int64_t>(code) : -1;
-}
+void* Code(uintptr_t code) { return reinterpret_cast<void*>(code); }
 
 }  // namespace
 
@@ -62,10 +53,10 @@ int64_t ExitCode(const SystemHandle& thread) {
 TEST(ToolkitWorkers, FirstWorkerOfAProcessIsOneAndTheNextTwo) {
   char fresh[8] = {};
   if (GetEnvironmentVariableA("LURVIK_FRESH_WORKER_PROCESS", fresh, sizeof fresh) > 0) {
-    int32_t first = StartWorker(ReturnAtOnce, nullptr);
+    const int32_t first = StartWorker(WaitAndReturn, nullptr);
     EXPECT_EQ(first, 1);
-    EXPECT_TRUE(WaitForEnd(first));
-    EXPECT_EQ(StartWorker(ReturnAtOnce, nullptr), 2) << "whatever happened to the first";
+    EXPECT_EQ(ExitCodeAfterEnd(OpenWorkerThread(first)), 0);
+    EXPECT_EQ(StartWorker(WaitAndReturn, nullptr), 2) << "whatever happened to the first";
     return;
   }
   std::string command = "\"" + ProgramPath() + "\" --gtest_filter=ToolkitWorkers.FirstWorkerOfAProcessIsOneAndTheNextTwo";
@@ -73,7 +64,7 @@ TEST(ToolkitWorkers, FirstWorkerOfAProcessIsOneAndTheNextTwo) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+  const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
   SetEnvironmentVariableA("LURVIK_FRESH_WORKER_PROCESS", nullptr);
   ASSERT_TRUE(started);
   SystemHandle process(child.hProcess), thread(child.hThread);
@@ -85,78 +76,59 @@ TEST(ToolkitWorkers, FirstWorkerOfAProcessIsOneAndTheNextTwo) {
 
 TEST(ToolkitWorkers, BlockedWorkerIsKilledAfterFiftyPausesAndTheCallerGoesOn) {
   SystemHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  WorkerRecord record;
-  record.exitCode = 7;
-  record.block = never.Get();
+  Block = never.Get();
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
-  int32_t worker = StartWorker(RecordAndReturn, &record);
+  const int32_t worker = StartWorker(WaitAndReturn, Code(7));
   ASSERT_NE(worker, 0);
+  SystemHandle thread = OpenWorkerThread(worker);
   int polls = 0;
-  while (polls < 50 && IsWorkerRunning(worker)) {
-    ++polls;
-    PauseMilliseconds(1);
-  }
+  for (; polls < 50 && IsWorkerRunning(worker); ++polls) PauseMilliseconds(1);
   EXPECT_EQ(polls, 50);
-  SystemHandle thread = OpenForQuery(record);
-  ASSERT_TRUE(thread);
   KillWorker(worker);
   QueryPerformanceCounter(&end);
+  Block = nullptr;
   EXPECT_EQ(IsWorkerRunning(worker), 0);
   EXPECT_EQ(DuplicateWorkerThreadHandle(worker), nullptr) << "a killed worker is removed at once";
-  ASSERT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0) << "the thread really ends";
-  EXPECT_EQ(ExitCode(thread), 0) << "terminated with exit code 0, not returned";
-  double elapsed = Milliseconds(start, end);
+  EXPECT_EQ(ExitCodeAfterEnd(thread), 0) << "terminated with exit code 0, not returned with 7";
+  const double elapsed = Milliseconds(start, end);
   EXPECT_LT(elapsed, 1000.0);
   std::printf("[          ] 50 polls and a kill took %.1f ms\n", elapsed);
 }
 
-TEST(ToolkitWorkers, FinishedWorkerReadsAsEndedAndIsPurgedByTheNextStart) {
-  WorkerRecord record;
-  record.exitCode = 42;
-  int32_t done = StartWorker(RecordAndReturn, &record);
+TEST(ToolkitWorkers, EndedWorkersArePurgedByTheNextStartAndNotTerminatedByAKill) {
+  const int32_t done = StartWorker(WaitAndReturn, Code(42));
   ASSERT_NE(done, 0);
-  ASSERT_TRUE(WaitForEnd(done));
+  SystemHandle thread = OpenWorkerThread(done);
+  EXPECT_EQ(ExitCodeAfterEnd(thread), 42);
   EXPECT_EQ(IsWorkerRunning(done), 0);
-  SystemHandle stillListed(DuplicateWorkerThreadHandle(done));
-  EXPECT_TRUE(stillListed) << "an ended worker stays listed until the next start";
-
-  int32_t next = StartWorker(ReturnAtOnce, nullptr);
+  EXPECT_TRUE(SystemHandle(DuplicateWorkerThreadHandle(done))) << "an ended worker stays listed until the next start";
+  const int32_t next = StartWorker(WaitAndReturn, Code(5));
   EXPECT_EQ(next, done + 1);
   EXPECT_EQ(DuplicateWorkerThreadHandle(done), nullptr) << "purged by the start";
-  EXPECT_TRUE(WaitForEnd(next));
-}
 
-TEST(ToolkitWorkers, KillingAnEndedWorkerTerminatesNothingAndRemovesIt) {
-  WorkerRecord record;
-  record.exitCode = 5;
-  int32_t worker = StartWorker(RecordAndReturn, &record);
-  ASSERT_NE(worker, 0);
-  SystemHandle thread = OpenForQuery(record);
-  ASSERT_TRUE(thread);
-  ASSERT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
-  KillWorker(worker);
-  EXPECT_EQ(ExitCode(thread), 5) << "a worker that ended by itself keeps its exit code";
-  EXPECT_EQ(IsWorkerRunning(worker), 0);
-  EXPECT_EQ(DuplicateWorkerThreadHandle(worker), nullptr);
-  KillWorker(worker);  // a second kill of a number naming nothing does nothing
+  SystemHandle nextThread = OpenWorkerThread(next);
+  ASSERT_EQ(ExitCodeAfterEnd(nextThread), 5);
+  KillWorker(next);
+  EXPECT_EQ(ExitCodeAfterEnd(nextThread), 5) << "a worker that ended by itself keeps its exit code";
+  EXPECT_EQ(DuplicateWorkerThreadHandle(next), nullptr) << "the kill removes it";
+  KillWorker(next);  // numbers naming nothing: nothing happens
   KillWorker(0);
   EXPECT_EQ(IsWorkerRunning(0), 0);
-  EXPECT_EQ(DuplicateWorkerThreadHandle(0), nullptr);
 }
 
 TEST(ToolkitWorkers, ReleaseForgetsWorkersWithoutStoppingThem) {
   SystemHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  WorkerRecord record;
-  record.block = never.Get();
-  int32_t worker = StartWorker(RecordAndReturn, &record);
+  Block = never.Get();
+  const int32_t worker = StartWorker(WaitAndReturn, Code(3));
   ASSERT_NE(worker, 0);
-  SystemHandle thread(DuplicateWorkerThreadHandle(worker));
+  SystemHandle thread = OpenWorkerThread(worker);
   ReleaseWorkers();
   EXPECT_EQ(IsWorkerRunning(worker), 0);
   EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
+  Block = nullptr;
   SetEvent(never.Get());
-  EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(ExitCodeAfterEnd(thread), 3);
 }
 
 TEST(ToolkitWorkers, PauseOfOneMillisecondLastsAboutOneMillisecond) {
