@@ -33,17 +33,6 @@ TEST_F(InventoryTest, TypeNamesInAnyCaseWithBlanksAndTheirAccessMasks) {
   EXPECT_EQ(TypeCount, 256);
 }
 
-TEST_F(InventoryTest, NoTypesReadStillShowsEveryHandle) {
-  m.typesStatus = 0xC0000001u;
-  m.processes[500] = {"\\Device\\HarddiskVolume2\\app.exe"};
-  m.AddHandle(500, 9, 8, 0x1F0003);
-  TakeInventory(m);
-  EXPECT_EQ(TypeCount, 0);
-  EXPECT_EQ(TypeTable[1].TypeName, "ObjectType 1");
-  EXPECT_EQ(m.TreeText(), "500 / app.exe [0]\n  ObjectType 9 [6]\n    Handle: 8 [11]\n      Opened with Access Rights: 0x1F0003 [11]\n");
-  EXPECT_EQ(LogBody(), "500 / app.exe\r\n  ObjectType 9\r\n    Handle: 8\r\n      Opened with Access Rights: 0x1F0003\r\n");
-}
-
 TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
   LoadObjectTypes(m);
   m.ownProcessTypeNumber = 7;
@@ -69,11 +58,19 @@ TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
   EXPECT_EQ(TypeNumberOffset, 6);
 }
 
-TEST_F(InventoryTest, CalibrationSearchesNearTheEndOfLongLists) {
-  LoadObjectTypes(m);
-  for (uint32_t i = 0; i < 3000; ++i) m.handles.push_back({m.ownPid, 50, 0x100, 0});  // same value, wrong type, early
-  EXPECT_EQ(CalibrateTypeNumbers(m), 1);
-  EXPECT_EQ(TypeNumberOffset, static_cast<int32_t>(kTypeShift)) << "entries before the window are not searched";
+// The search starts h + 800 entries before the end, h being the own handle's value (0x100,
+// the first the fake hands out): of 2000 entries the one at index 943 is the first searched.
+TEST_F(InventoryTest, CalibrationSearchesOnlyTheWindowBeforeTheEnd) {
+  for (size_t matchAt : {942u, 943u}) {
+    FakeMachine machine;
+    machine.types = m.types;
+    LoadObjectTypes(machine);
+    machine.handles.assign(2000, {4, 50, 0x100, 0});
+    machine.handles[matchAt] = {machine.ownPid, 9, 0x100, 0x400};
+    TypeNumberOffset = 0;
+    EXPECT_EQ(CalibrateTypeNumbers(machine), matchAt == 943 ? 1 : 0) << "own handle at index " << matchAt;
+    EXPECT_EQ(TypeNumberOffset, matchAt == 943 ? 8 : 0) << "own handle at index " << matchAt;
+  }
 }
 
 TEST_F(InventoryTest, EmptyOrFailedSnapshotLogsTheBannerOnlyInBothLanguages) {
@@ -103,7 +100,7 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefused) {
   // Calibration and walk each probe with 24 bytes, then read with reported length + 20,000,000.
   ASSERT_EQ(m.queriedClasses, (std::vector<uint32_t>{64, 64, 64, 64}));
   EXPECT_EQ(m.queriedSizes[0], 24u);
-  EXPECT_EQ(m.queriedSizes[3], BuildHandleListReply(m.handles, 64, m.layout).size() + 20000000u);
+  EXPECT_EQ(m.queriedSizes[3], 20000000u + 8 + 28) << "the list of one entry is 36 bytes";
   EXPECT_NE(LogText.find("70000 / big.exe\r\n"), std::string::npos);
   EXPECT_NE(LogText.find("    Handle: 70000\r\n"), std::string::npos) << "handle values above 65535 in full";
 }
