@@ -11,21 +11,24 @@ const std::string kBannerEnglish =
 const std::string kBannerGerman =
     "**************************\r\n*  LOG-Datei von Lurvik  *\r\n**************************\r\n\r\n";
 
+// Rows 1..TypeCount as "name|query access|GenericAll" lines.
+std::string TypeRows() {
+  std::string rows;
+  for (int32_t r = 1; r <= TypeCount; ++r)
+    rows += TypeTable[r].TypeName + "|" + TypeTable[r].TypeQueryAccess + "|" + TypeTable[r].TypeGenericAll + "\n";
+  return rows;
+}
+
 TEST_F(InventoryTest, TypeNamesInAnyCaseWithBlanksAndTheirAccessMasks) {
   m.types = {{" process ", 0x1F0FFF}, {"THREAD", 0x1F03FF}, {"fiLe", 0x80000000u}, {"Gizmo", 0}, {"", 5}};
   for (int32_t code : {60, 65, 100}) {
     m.osVersionCode = code;
     LoadObjectTypes(m);
-    ASSERT_EQ(TypeCount, 5);
-    EXPECT_EQ(TypeTable[1].TypeName, "process");
+    EXPECT_EQ(TypeRows(), std::string(code > 60 ? "process|$1000|0x1F0FFF\nTHREAD|$800|0x1F03FF\n"
+                                                : "process|$400|0x1F0FFF\nTHREAD|$40|0x1F03FF\n") +
+                              "fiLe|$20|0x80000000\nGizmo|2147483648|0x0\n|2147483648|0x5\n")
+        << "OS code " << code;
     EXPECT_EQ(ProcessTypeRow, 1);
-    EXPECT_EQ(TypeTable[1].TypeQueryAccess, code > 60 ? "$1000" : "$400");
-    EXPECT_EQ(TypeTable[2].TypeQueryAccess, code > 60 ? "$800" : "$40");
-    EXPECT_EQ(TypeTable[3].TypeQueryAccess, "$20");
-    EXPECT_EQ(TypeTable[3].TypeGenericAll, "0x80000000");
-    EXPECT_EQ(TypeTable[4].TypeQueryAccess, "2147483648");
-    EXPECT_EQ(TypeTable[4].TypeGenericAll, "0x0");
-    EXPECT_EQ(TypeTable[5].TypeName, "");
   }
   // Lists of more than 256 types are cut to the table.
   m.types.assign(300, {"Event", 1});
