@@ -5,53 +5,51 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace lurvik;
 
 namespace {
-WindowEvent Event(int32_t code, int32_t item, intptr_t window, int32_t type = -1) {
+
+// code, item, window, type, data1 of an event.
+using Fields = std::tuple<int32_t, int32_t, intptr_t, int32_t, intptr_t>;
+
+WindowEvent Event(const Fields& f) {
   WindowEvent e;
-  e.code = code;
-  e.item = item;
-  e.window = window;
-  e.type = type;
+  std::tie(e.code, e.item, e.window, e.type, e.data1) = f;
   return e;
 }
 
-std::vector<int32_t> DrainCodes(EventQueue& queue) {
-  std::vector<int32_t> codes;
+std::vector<Fields> Drain(EventQueue& queue) {
+  std::vector<Fields> taken;
   WindowEvent e;
-  while (queue.Take(e)) codes.push_back(e.code);
-  return codes;
+  while (queue.Take(e)) taken.emplace_back(e.code, e.item, e.window, e.type, e.data1);
+  return taken;
 }
+
 }  // namespace
 
+// An event equal in code, item, window and type to the last queued one collapses into it
+// (the first one's data stay); anything else keeps its place. Dropping a window removes only
+// its events.
 TEST(EventQueue, IdenticalNeighboursCollapseOthersKeepOrder) {
-  EventQueue queue;
-  queue.Post(Event(EVENT_MAXIMIZE, 0, 7));
-  queue.Post(Event(EVENT_SIZE, 0, 7));
-  queue.Post(Event(EVENT_SIZE, 0, 7));  // same as the last: dropped
-  queue.Post(Event(EVENT_SIZE, 0, 8));  // other window: kept
-  queue.Post(Event(EVENT_SIZE, 0, 7));  // not the same as the last any more: kept
-  EXPECT_EQ(queue.Size(), 4u);
-  EXPECT_EQ(DrainCodes(queue), (std::vector<int32_t>{EVENT_MAXIMIZE, EVENT_SIZE, EVENT_SIZE, EVENT_SIZE}));
-}
-
-TEST(EventQueue, CollapseComparesItemAndTypeButNotData) {
-  EventQueue queue;
-  WindowEvent first = Event(EVENT_GADGET, 5, 1, 0);
-  first.data1 = 11;
-  WindowEvent same = first;
-  same.data1 = 99;
-  queue.Post(first);
-  queue.Post(same);                            // only the data differ: collapses, first kept
-  queue.Post(Event(EVENT_GADGET, 5, 1, 1));    // other type
-  queue.Post(Event(EVENT_GADGET, 6, 1, 1));    // other item
-  WindowEvent out;
-  ASSERT_TRUE(queue.Take(out));
-  EXPECT_EQ(out.data1, 11);
-  EXPECT_EQ(queue.Size(), 2u);
+  struct Case { std::vector<Fields> posts; intptr_t dropped; std::vector<Fields> taken; };
+  const Case cases[] = {
+      {{{EVENT_MAXIMIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 8, -1, 0},
+        {EVENT_SIZE, 0, 7, -1, 0}},
+       0,
+       {{EVENT_MAXIMIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 8, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}}},
+      {{{EVENT_GADGET, 5, 1, 0, 11}, {EVENT_GADGET, 5, 1, 0, 99}, {EVENT_GADGET, 5, 1, 1, 0}, {EVENT_GADGET, 6, 1, 1, 0}},
+       0,
+       {{EVENT_GADGET, 5, 1, 0, 11}, {EVENT_GADGET, 5, 1, 1, 0}, {EVENT_GADGET, 6, 1, 1, 0}}},
+      {{{EVENT_MOVE, 1, 1, -1, 0}, {EVENT_MOVE, 2, 2, -1, 0}, {EVENT_CLOSE, 1, 1, -1, 0}}, 1, {{EVENT_MOVE, 2, 2, -1, 0}}}};
+  for (const Case& c : cases) {
+    EventQueue queue;
+    for (const Fields& f : c.posts) queue.Post(Event(f));
+    if (c.dropped) queue.DropWindow(c.dropped);
+    EXPECT_EQ(Drain(queue), c.taken);
+  }
 }
 
 TEST(EventQueue, EmptyQueueAndTakenEventsAllowRepost) {
@@ -59,23 +57,11 @@ TEST(EventQueue, EmptyQueueAndTakenEventsAllowRepost) {
   WindowEvent out;
   out.code = 42;
   EXPECT_FALSE(queue.Take(out));
-  EXPECT_EQ(out.code, 42);  // untouched
-  queue.Post(Event(EVENT_CLOSE, 1, 1));
+  EXPECT_EQ(out.code, 42) << "an empty queue leaves the event untouched";
+  queue.Post(Event({EVENT_CLOSE, 1, 1, -1, 0}));
   ASSERT_TRUE(queue.Take(out));
-  queue.Post(Event(EVENT_CLOSE, 1, 1));  // the earlier one left the queue: not a duplicate
+  queue.Post(Event({EVENT_CLOSE, 1, 1, -1, 0}));  // the earlier one left the queue: not a duplicate
   EXPECT_EQ(queue.Size(), 1u);
-}
-
-TEST(EventQueue, DropWindowRemovesOnlyThatWindow) {
-  EventQueue queue;
-  queue.Post(Event(EVENT_MOVE, 1, 1));
-  queue.Post(Event(EVENT_MOVE, 2, 2));
-  queue.Post(Event(EVENT_CLOSE, 1, 1));
-  queue.DropWindow(1);
-  WindowEvent out;
-  ASSERT_TRUE(queue.Take(out));
-  EXPECT_EQ(out.window, 2);
-  EXPECT_FALSE(queue.Take(out));
 }
 
 TEST(SaveDialogRules, FilterSplitsAtBarsWithoutTrimming) {

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <functional>
 
-#include "inventory/native_records.h"
-
 namespace lurvik {
 
 namespace {
@@ -20,7 +18,18 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
   for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-size_t PointerSize(RecordLayout layout) { return layout == RecordLayout::Bits64 ? 8 : 4; }
+// The record layouts, written here from the structure definitions on their own so that a
+// layout fault of the readers under test shows: OBJECT_TYPES_INFORMATION (a ULONG count, the
+// OBJECT_TYPE_INFORMATION records aligned to the pointer size, GenericAll the fourth ULONG of
+// the GENERIC_MAPPING after the name and 13 ULONGs), SYSTEM_HANDLE_INFORMATION (class 16) and
+// SYSTEM_HANDLE_INFORMATION_EX (class 64), and the UNICODE_STRING of the object name.
+struct ReplyForm {
+  size_t pointer, typesFirst, typeFixed, typeGenericAll, shortFirst, shortSize, shortAccess, extendedFirst, extendedSize;
+};
+constexpr ReplyForm kForm32 = {4, 4, 96, 72, 4, 16, 12, 8, 28};
+constexpr ReplyForm kForm64 = {8, 8, 104, 80, 8, 24, 16, 16, 40};
+const ReplyForm& FormOf(RecordLayout layout) { return layout == RecordLayout::Bits64 ? kForm64 : kForm32; }
+size_t PointerSize(RecordLayout layout) { return FormOf(layout).pointer; }
 
 // Answers a query the way the system does: the needed length always, the reply only when it fits.
 NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& buffer, uint64_t base, uint32_t status) {
@@ -45,37 +54,36 @@ std::u16string Widen(const std::string& text) {
 }
 
 std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base) {
-  const TypeRecordLayout form = TypeRecordLayoutOf(layout);
+  const ReplyForm& form = FormOf(layout);
   std::vector<uint8_t> bytes;
   Put(bytes, 0, types.size(), 4);
-  size_t offset = form.firstRecord;
+  size_t at = form.typesFirst;
   for (const FakeType& type : types) {
     const std::u16string name = Widen(type.name);
-    const size_t length = name.size() * 2;
-    const size_t maxLength = type.maxLength < 0 ? length + 2 : static_cast<size_t>(type.maxLength);
-    Put(bytes, offset, length, 2);
-    Put(bytes, offset + 2, maxLength, 2);
-    Put(bytes, offset + form.nameAddress, base + offset + form.fixedPart, PointerSize(layout));
-    Put(bytes, offset + form.genericAll, type.genericAll, 4);
-    for (size_t i = 0; i < name.size(); ++i) Put(bytes, offset + form.fixedPart + 2 * i, name[i], 2);
-    const size_t rounded = (maxLength + form.nameAlignment - 1) / form.nameAlignment * form.nameAlignment;
-    offset += form.fixedPart + rounded;
-    if (bytes.size() < offset) bytes.resize(offset, 0);
+    const size_t maxLength = type.maxLength < 0 ? name.size() * 2 + 2 : static_cast<size_t>(type.maxLength);
+    Put(bytes, at, name.size() * 2, 2);
+    Put(bytes, at + 2, maxLength, 2);
+    Put(bytes, at + form.pointer, base + at + form.typeFixed, form.pointer);
+    Put(bytes, at + form.typeGenericAll, type.genericAll, 4);
+    for (size_t i = 0; i < name.size(); ++i) Put(bytes, at + form.typeFixed + 2 * i, name[i], 2);
+    at += form.typeFixed + (maxLength + form.pointer - 1) / form.pointer * form.pointer;
+    bytes.resize(std::max(bytes.size(), at), 0);
   }
   return bytes;
 }
 
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout) {
-  const HandleListLayout form = HandleListLayoutOf(infoClass, layout);
-  const size_t p = PointerSize(layout);
-  std::vector<uint8_t> bytes(form.firstEntry + entries.size() * form.entrySize, 0);
+  const ReplyForm& form = FormOf(layout);
+  const size_t p = form.pointer;
   const bool extended = infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS;
+  const size_t first = extended ? form.extendedFirst : form.shortFirst, size = extended ? form.extendedSize : form.shortSize;
+  std::vector<uint8_t> bytes(first + entries.size() * size, 0);
   Put(bytes, 0, entries.size(), extended ? p : 4);
   for (size_t i = 0; i < entries.size(); ++i) {
     const FakeEntry& e = entries[i];
-    const size_t at = form.firstEntry + i * form.entrySize;
+    const size_t at = first + i * size;
+    Put(bytes, at + (extended ? 0 : 8), 0xCAFE0000u, p);  // object address
     if (extended) {
-      Put(bytes, at, 0xFFFF0000CAFE0000ull & (p == 8 ? ~0ull : 0xFFFFFFFFull), p);  // object address
       Put(bytes, at + p, e.ownerPid, p);
       Put(bytes, at + 2 * p, e.handleValue, p);
       Put(bytes, at + 3 * p, e.grantedAccess, 4);
@@ -87,8 +95,7 @@ std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries,
       Put(bytes, at + 4, e.typeNumber & 0xFF, 1);
       Put(bytes, at + 5, 0x02, 1);
       Put(bytes, at + 6, e.handleValue & 0xFFFF, 2);
-      Put(bytes, at + 8, 0xCAFE0000u, p);
-      Put(bytes, at + (p == 8 ? 16 : 12), e.grantedAccess, 4);
+      Put(bytes, at + form.shortAccess, e.grantedAccess, 4);
     }
   }
   return bytes;

@@ -10,37 +10,28 @@
 namespace lurvik {
 namespace {
 
-TEST(DevicePaths, LeadingDeviceNameBecomesTheDriveLetter) {
+TEST(DevicePaths, LeadingDeviceNameOfAWholeComponentBecomesTheFirstMatchingLetter) {
   FakeMachine m;
-  m.drives["C:"] = "\\Device\\HarddiskVolume2";
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume2\\Windows\\explorer.exe"), "C:\\Windows\\explorer.exe");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\DEVICE\\HARDDISKVOLUME2\\Temp"), "C:\\Temp");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume2"), "C:");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume3\\x"), "");
-  EXPECT_EQ(DevicePathToDrivePath(m, ""), "");
-  EXPECT_EQ(DevicePathToDrivePath(m, "C:\\Windows"), "") << "plain drive form is not a device path";
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\Mup\\server\\share\\x"), "");
-  // Only the leading occurrence is replaced.
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume2\\copy\\Device\\HarddiskVolume2\\x"),
-            "C:\\copy\\Device\\HarddiskVolume2\\x");
-}
-
-TEST(DevicePaths, DeviceNamesMatchOnlyWholePathComponents) {
-  FakeMachine m;
-  m.drives["A:"] = "\\Device\\HarddiskVolume1";
-  m.drives["D:"] = "\\Device\\HarddiskVolume10";
-  m.drives["E:"] = "\\Device\\HarddiskVolume10";
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume10\\data"), "D:\\data") << "first matching letter wins";
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume1\\data"), "A:\\data");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\HarddiskVolume1x"), "");
-}
-
-TEST(DevicePaths, ObjectManagerDriveFormIsAlreadyADrivePath) {
-  FakeMachine m;
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\??\\C:\\windows"), "C:\\windows");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\??\\c:"), "c:");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\??\\UNC\\server\\share"), "");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\??\\C:x"), "");
+  m.drives = {{"A:", "\\Device\\HarddiskVolume1"}, {"C:", "\\Device\\HarddiskVolume2"},
+              {"D:", "\\Device\\HarddiskVolume10"}, {"E:", "\\Device\\HarddiskVolume10"}};
+  const std::pair<const char*, const char*> cases[] = {
+      {"\\Device\\HarddiskVolume2\\Windows\\explorer.exe", "C:\\Windows\\explorer.exe"},
+      {"\\DEVICE\\HARDDISKVOLUME2\\Temp", "C:\\Temp"},
+      {"\\Device\\HarddiskVolume2", "C:"},
+      {"\\Device\\HarddiskVolume3\\x", ""},
+      {"", ""},
+      {"C:\\Windows", ""},  // the plain drive form is not a device path
+      {"\\Device\\Mup\\server\\share\\x", ""},
+      {"\\Device\\HarddiskVolume2\\copy\\Device\\HarddiskVolume2\\x", "C:\\copy\\Device\\HarddiskVolume2\\x"},
+      {"\\Device\\HarddiskVolume10\\data", "D:\\data"},
+      {"\\Device\\HarddiskVolume1\\data", "A:\\data"},
+      {"\\Device\\HarddiskVolume1x", ""},
+      // The object manager's drive form is already a drive path.
+      {"\\??\\C:\\windows", "C:\\windows"},
+      {"\\??\\c:", "c:"},
+      {"\\??\\UNC\\server\\share", ""},
+      {"\\??\\C:x", ""}};
+  for (const auto& [device, drive] : cases) EXPECT_EQ(DevicePathToDrivePath(m, device), drive) << device;
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-// The native reply readers on hand-laid byte buffers in both pointer widths, and on
-// truncated and corrupted replies (each parsed from an exactly sized heap copy, so ASan
-// reports any read past the end).
+// The native reply readers on replies laid out by the fake machine in both pointer widths, and
+// on every prefix of them (each parsed from an exactly sized heap copy, so ASan reports any
+// read past the end). Randomly corrupted replies are the fuzz target's part.
 #include <gtest/gtest.h>
-
-#include <random>
 
 #include "inventory/native_records.h"
 #include "tests/native/fake_machine.h"
@@ -11,126 +9,83 @@
 namespace lurvik {
 namespace {
 
+constexpr RecordLayout kLayouts[] = {RecordLayout::Bits32, RecordLayout::Bits64};
+const std::vector<FakeType> kTypes = {{"Process", 0x1F0FFF, 16}, {"Key", 0x80000000u, 18}, {"Thread", 5, 17}};
+const std::vector<FakeEntry> kEntries = {{8, 2, 0x10, 1}, {70000, 37, 0x11170, 0x80000001u}, {4, 3, 0x8004, 2}};
+
 void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
-  if (bytes.size() < offset + width) bytes.resize(offset + width, 0);
   for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-void PutName(std::vector<uint8_t>& bytes, size_t offset, const std::string& name) {
-  for (size_t i = 0; i < name.size(); ++i) Put(bytes, offset + 2 * i, static_cast<unsigned char>(name[i]), 2);
+std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t cut) {
+  return std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::min(cut, bytes.size()));
 }
 
-// Two 32-bit type records, the first with maximum name length `maxLength`.
-std::vector<uint8_t> TwoTypes32(size_t maxLength, uint64_t base) {
-  std::vector<uint8_t> bytes;
-  Put(bytes, 0, 2, 4);
-  Put(bytes, 4, 14, 2);
-  Put(bytes, 6, maxLength, 2);
-  Put(bytes, 8, base + 100, 4);
-  Put(bytes, 4 + 72, 0x1F0FFF, 4);
-  PutName(bytes, 100, "Process");
-  const size_t second = 4 + 96 + (maxLength + 3) / 4 * 4;
-  Put(bytes, second, 6, 2);
-  Put(bytes, second + 2, 8, 2);
-  Put(bytes, second + 4, base + second + 96, 4);
-  Put(bytes, second + 72, 0x80000000u, 4);
-  PutName(bytes, second + 96, "Key");
-  bytes.resize(second + 96 + 8, 0);
-  return bytes;
-}
-
-TEST(NativeRecords, TypeRecordsAdvanceByRoundedMaximumLength32) {
-  for (size_t maxLength : {16u, 18u}) {
-    const std::vector<uint8_t> bytes = TwoTypes32(maxLength, 0x00400000);
-    const std::vector<TypeRecord> types = ParseObjectTypes(bytes.data(), bytes.size(), 0x00400000, RecordLayout::Bits32, 256);
-    ASSERT_EQ(types.size(), 2u) << maxLength;
-    EXPECT_EQ(types[0].name, Widen("Process"));
-    EXPECT_EQ(types[0].genericAll, 0x1F0FFFu);
-    EXPECT_EQ(types[1].name, Widen("Key")) << "second record at " << (maxLength == 16 ? 112 : 116) << " past the first";
-    EXPECT_EQ(types[1].genericAll, 0x80000000u);
+// Maximum lengths 16, 18 and 17 advance by 112, 116 and 116 bytes in the 32-bit layout and by
+// 120, 128 and 128 in the 64-bit one.
+TEST(NativeRecords, TypeRecordsAdvanceByTheirRoundedMaximumLength) {
+  for (RecordLayout layout : kLayouts) {
+    const std::vector<uint8_t> bytes = BuildObjectTypesReply(kTypes, layout, 0x00400000);
+    const std::vector<TypeRecord> types = ParseObjectTypes(bytes.data(), bytes.size(), 0x00400000, layout, 256);
+    ASSERT_EQ(types.size(), 3u);
+    const char* names[] = {"Process", "Key", "Thread"};
+    const uint32_t masks[] = {0x1F0FFF, 0x80000000u, 5};
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(types[i].name, Widen(names[i])) << "record " << i;
+      EXPECT_EQ(types[i].genericAll, masks[i]) << "record " << i;
+    }
+    EXPECT_EQ(ParseObjectTypes(bytes.data(), bytes.size(), 0x00400000, layout, 2).size(), 2u) << "at most maxRecords";
   }
 }
 
-TEST(NativeRecords, TypeRecords64) {
-  const uint64_t base = 0x000001F2A0000000ull;
-  std::vector<uint8_t> bytes;
-  Put(bytes, 0, 2, 4);
-  Put(bytes, 8, 8, 2);
-  Put(bytes, 10, 18, 2);  // raised to 24: next record at 8 + 104 + 24
-  Put(bytes, 16, base + 112, 8);
-  Put(bytes, 8 + 80, 0x000F01FF, 4);
-  PutName(bytes, 112, "File");
-  Put(bytes, 136, 12, 2);
-  Put(bytes, 138, 14, 2);
-  Put(bytes, 144, base + 240, 8);
-  Put(bytes, 136 + 80, 0x001F0003, 4);
-  PutName(bytes, 240, "Thread");
-  bytes.resize(256, 0);
-  const std::vector<TypeRecord> types = ParseObjectTypes(bytes.data(), bytes.size(), base, RecordLayout::Bits64, 256);
-  ASSERT_EQ(types.size(), 2u);
-  EXPECT_EQ(types[0].name, Widen("File"));
-  EXPECT_EQ(types[0].genericAll, 0x000F01FFu);
-  EXPECT_EQ(types[1].name, Widen("Thread"));
-  EXPECT_EQ(types[1].genericAll, 0x001F0003u);
-}
-
-TEST(NativeRecords, TypeNamesOutsideTheReplyReadAsEmpty) {
+TEST(NativeRecords, TypeNamesOutsideTheReplyReadAsEmptyTooLongListsEndAtTheBuffer) {
   const uint64_t base = 0x00400000;
-  std::vector<uint8_t> bytes = TwoTypes32(16, base);
-  Put(bytes, 8, base - 2, 4);           // first name below the reply
-  Put(bytes, 4 + 112 + 4, base + bytes.size() - 4, 4);  // second name runs past the end
+  std::vector<uint8_t> bytes = BuildObjectTypesReply(kTypes, RecordLayout::Bits32, base);
+  Put(bytes, 8, base - 2, 4);                             // first name below the reply
+  Put(bytes, 116 + 4, base + bytes.size() - 4, 4);        // second name runs past the end
+  Put(bytes, 0, 0xFFFFFFFF, 4);                           // a count far beyond the records
+  Put(bytes, 4 + 112 + 116 + 2, 0xFFFF, 2);               // a maximum length beyond the buffer
   const std::vector<TypeRecord> types = ParseObjectTypes(bytes.data(), bytes.size(), base, RecordLayout::Bits32, 256);
-  ASSERT_EQ(types.size(), 2u);
+  ASSERT_EQ(types.size(), 3u);
   EXPECT_TRUE(types[0].name.empty());
   EXPECT_TRUE(types[1].name.empty());
-  // A count beyond the records and a maximum length beyond the buffer end the list.
-  bytes = TwoTypes32(16, base);
-  Put(bytes, 0, 0xFFFFFFFF, 4);
-  Put(bytes, 4 + 112 + 2, 0xFFFF, 2);
-  EXPECT_EQ(ParseObjectTypes(bytes.data(), bytes.size(), base, RecordLayout::Bits32, 256).size(), 2u);
-  EXPECT_EQ(ParseObjectTypes(bytes.data(), bytes.size(), base, RecordLayout::Bits32, 1).size(), 1u);
-  EXPECT_TRUE(ParseObjectTypes(bytes.data(), 3, base, RecordLayout::Bits32, 256).empty());
+  EXPECT_EQ(types[2].name, Widen("Thread"));
+  EXPECT_EQ(types[1].genericAll, 0x80000000u);
 }
 
-// One entry per list, hand-laid: extended entries (class 64) carry 32- or 64-bit owner and
-// value; short entries (class 16) a 16-bit owner above a back-trace index and a 16-bit value.
+// Entry 1 of three is read, so the stride shows: extended entries (class 64) carry full-width
+// owner and value, short entries (class 16) a 16-bit owner above a back-trace index, an 8-bit
+// type and a 16-bit value.
 TEST(NativeRecords, HandleListsInBothClassesAndWidths) {
-  struct Field { size_t offset, width; uint64_t value; };
-  struct Case { uint32_t infoClass; RecordLayout layout; size_t countWidth, first, size; std::vector<Field> fields; uint32_t pid; uint64_t handle; };
-  const Case cases[] = {
-      {64, RecordLayout::Bits32, 4, 8, 28, {{4, 4, 70000}, {8, 4, 0x11170}, {12, 4, 0x80000001u}, {18, 2, 37}}, 70000, 0x11170},
-      {64, RecordLayout::Bits64, 8, 16, 40, {{8, 8, 70000}, {16, 8, 0x11170}, {24, 4, 0x80000001u}, {30, 2, 37}}, 70000, 0x11170},
-      {16, RecordLayout::Bits32, 4, 4, 16, {{0, 4, 0xBEEF1234}, {4, 1, 37}, {6, 2, 0x8004}, {12, 4, 0x80000001u}}, 0x1234, 0x8004},
-      {16, RecordLayout::Bits64, 4, 8, 24, {{0, 4, 0xBEEF1234}, {4, 1, 37}, {6, 2, 0x8004}, {16, 4, 0x80000001u}}, 0x1234, 0x8004}};
+  struct Case { uint32_t infoClass; RecordLayout layout; size_t size; uint32_t pid, type; uint64_t handle; };
+  const Case cases[] = {{64, RecordLayout::Bits32, 8 + 3 * 28, 70000, 37, 0x11170},
+                        {64, RecordLayout::Bits64, 16 + 3 * 40, 70000, 37, 0x11170},
+                        {16, RecordLayout::Bits32, 4 + 3 * 16, 4464, 37, 0x1170},
+                        {16, RecordLayout::Bits64, 8 + 3 * 24, 4464, 37, 0x1170}};
   for (const Case& c : cases) {
-    std::vector<uint8_t> bytes;
-    Put(bytes, 0, 1, c.countWidth);
-    for (const Field& f : c.fields) Put(bytes, c.first + f.offset, f.value, f.width);
-    bytes.resize(c.first + c.size);
-    ASSERT_EQ(HandleEntryCount(bytes.data(), bytes.size(), c.infoClass, c.layout), 1u);
+    std::vector<uint8_t> bytes = BuildHandleListReply(kEntries, c.infoClass, c.layout);
+    ASSERT_EQ(bytes.size(), c.size);
+    EXPECT_EQ(HandleEntryCount(bytes.data(), bytes.size(), c.infoClass, c.layout), 3u);
     HandleEntry entry;
-    ASSERT_TRUE(ReadHandleEntry(bytes.data(), bytes.size(), c.infoClass, c.layout, 0, entry));
-    EXPECT_EQ(entry.ownerPid, c.pid);
-    EXPECT_EQ(entry.handleValue, c.handle);
-    EXPECT_EQ(entry.typeNumber, 37u);
-    EXPECT_EQ(entry.grantedAccess, 0x80000001u);
-    EXPECT_FALSE(ReadHandleEntry(bytes.data(), bytes.size(), c.infoClass, c.layout, 1, entry));
-    // The count is cut to the entries that fit.
-    Put(bytes, 0, 5000000, 4);
-    EXPECT_EQ(HandleEntryCount(bytes.data(), bytes.size(), c.infoClass, c.layout), 1u);
-    EXPECT_EQ(HandleEntryCount(bytes.data(), bytes.size() - 1, c.infoClass, c.layout), 0u);
+    ASSERT_TRUE(ReadHandleEntry(bytes.data(), bytes.size(), c.infoClass, c.layout, 1, entry));
+    EXPECT_EQ(entry.ownerPid, c.pid) << "class " << c.infoClass;
+    EXPECT_EQ(entry.typeNumber, c.type) << "class " << c.infoClass;
+    EXPECT_EQ(entry.handleValue, c.handle) << "class " << c.infoClass;
+    EXPECT_EQ(entry.grantedAccess, 0x80000001u) << "class " << c.infoClass;
+    EXPECT_FALSE(ReadHandleEntry(bytes.data(), bytes.size(), c.infoClass, c.layout, 3, entry));
+    Put(bytes, 0, 5000000, 4);  // the count is cut to the entries that fit
+    EXPECT_EQ(HandleEntryCount(bytes.data(), bytes.size(), c.infoClass, c.layout), 3u);
+    EXPECT_EQ(HandleEntryCount(bytes.data(), bytes.size() - 1, c.infoClass, c.layout), 2u);
   }
 }
 
 TEST(NativeRecords, ObjectNameRecord) {
-  for (RecordLayout layout : {RecordLayout::Bits32, RecordLayout::Bits64}) {
+  for (RecordLayout layout : kLayouts) {
     const size_t p = layout == RecordLayout::Bits64 ? 8 : 4;
     const uint64_t base = 0x00C00000;
     std::vector<uint8_t> bytes(64, 0);
-    Put(bytes, 0, 6, 2);
-    Put(bytes, 2, 8, 2);
-    Put(bytes, p, base + 2 * p, p);
-    PutName(bytes, 2 * p, "KeyX");  // the length says three characters: the fourth is not taken
+    WriteObjectNameRecord(bytes, Widen("KeyX"), layout, base);
+    Put(bytes, 0, 6, 2);  // the length says three characters: the fourth is not taken
     std::u16string name;
     ASSERT_TRUE(ParseObjectName(bytes.data(), bytes.size(), base, layout, name));
     EXPECT_EQ(name, Widen("Key"));
@@ -142,45 +97,43 @@ TEST(NativeRecords, ObjectNameRecord) {
     Put(bytes, 0, 0, 2);  // an unnamed object: no address needed
     EXPECT_TRUE(ParseObjectName(bytes.data(), bytes.size(), base, layout, name));
     EXPECT_TRUE(name.empty());
-    EXPECT_FALSE(ParseObjectName(bytes.data(), p + 2, base, layout, name));
+    EXPECT_FALSE(ParseObjectName(bytes.data(), p + 2, base, layout, name)) << "address field cut";
   }
 }
 
-// Parses every prefix of a valid reply, and many randomly corrupted copies, each from an
-// exactly sized heap buffer; ASan turns any read outside into a failure.
-TEST(NativeRecords, TruncatedAndCorruptedRepliesStayInsideTheirBuffer) {
-  std::mt19937 random(12345);
-  for (RecordLayout layout : {RecordLayout::Bits32, RecordLayout::Bits64}) {
-    const uint64_t base = 0x00B00000;
-    const std::vector<uint8_t> types = BuildObjectTypesReply({{"Type", 1, -1}, {"Directory", 2, 30}, {"Event", 3, 12}}, layout, base);
-    std::vector<FakeEntry> entries;
-    for (uint32_t i = 0; i < 5; ++i) entries.push_back({i * 4, i + 2, 0x1000u + i, 0x1F0000u | i});
-    std::vector<std::vector<uint8_t>> lists = {BuildHandleListReply(entries, 16, layout), BuildHandleListReply(entries, 64, layout)};
+// A reply cut anywhere gives a shortened list: only records that lie wholly inside, equal to
+// the full reply's (a type name cut off reads as empty), and a cut name record gives no name.
+TEST(NativeRecords, TruncatedRepliesGiveShortenedLists) {
+  const uint64_t base = 0x00B00000;
+  for (RecordLayout layout : kLayouts) {
+    const std::vector<uint8_t> types = BuildObjectTypesReply(kTypes, layout, base);
     std::vector<uint8_t> name(64, 0);
     WriteObjectNameRecord(name, Widen("\\Device\\NamedPipe\\x"), layout, base);
-
-    auto parseAll = [&](const std::vector<uint8_t>& t, const std::vector<uint8_t>& l16, const std::vector<uint8_t>& l64,
-                        const std::vector<uint8_t>& n) {
-      ParseObjectTypes(t.data(), t.size(), base, layout, 256);
-      for (auto [list, infoClass] : {std::pair{&l16, 16u}, std::pair{&l64, 64u}}) {
-        const uint64_t count = HandleEntryCount(list->data(), list->size(), infoClass, layout);
-        HandleEntry entry;
-        for (uint64_t i = 0; i <= count; ++i) ReadHandleEntry(list->data(), list->size(), infoClass, layout, i, entry);
+    const size_t nameEnd = layout == RecordLayout::Bits64 ? 16 + 38 : 8 + 38;
+    for (size_t cut = 0; cut < types.size(); ++cut) {
+      const std::vector<uint8_t> t = Prefix(types, cut);
+      const std::vector<TypeRecord> got = ParseObjectTypes(t.data(), t.size(), base, layout, 256);
+      ASSERT_LE(got.size(), 3u) << "cut at " << cut;
+      for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_TRUE(got[i].name.empty() || got[i].name == Widen(kTypes[i].name)) << "cut at " << cut;
+        EXPECT_EQ(got[i].genericAll, kTypes[i].genericAll) << "cut at " << cut;
       }
-      std::u16string text;
-      ParseObjectName(n.data(), n.size(), base, layout, text);
-    };
-    for (size_t cut = 0; cut <= types.size() || cut <= lists[1].size(); ++cut) {
-      auto prefix = [cut](const std::vector<uint8_t>& v) {
-        return std::vector<uint8_t>(v.begin(), v.begin() + std::min(cut, v.size()));
-      };
-      parseAll(prefix(types), prefix(lists[0]), prefix(lists[1]), prefix(name));
-    }
-    for (int round = 0; round < 3000; ++round) {
-      std::vector<uint8_t> t = types, l16 = lists[0], l64 = lists[1], n = name;
-      for (std::vector<uint8_t>* v : {&t, &l16, &l64, &n})
-        for (int flips = 0; flips < 4; ++flips) (*v)[random() % v->size()] = static_cast<uint8_t>(random());
-      parseAll(t, l16, l64, n);
+      for (uint32_t infoClass : {16u, 64u}) {
+        const std::vector<uint8_t> full = BuildHandleListReply(kEntries, infoClass, layout), l = Prefix(full, cut);
+        const uint64_t count = HandleEntryCount(l.data(), l.size(), infoClass, layout);
+        ASSERT_LE(count, cut < full.size() ? 2u : 3u) << "cut at " << cut;
+        HandleEntry entry;
+        for (uint64_t i = 0; i < count; ++i) {
+          ASSERT_TRUE(ReadHandleEntry(l.data(), l.size(), infoClass, layout, i, entry));
+          EXPECT_EQ(entry.grantedAccess, kEntries[i].grantedAccess) << "cut at " << cut;
+          EXPECT_EQ(entry.handleValue & 0xFFFF, kEntries[i].handleValue & 0xFFFF) << "cut at " << cut;
+        }
+      }
+      const std::vector<uint8_t> n = Prefix(name, cut);
+      std::u16string text = u"old";
+      const bool read = ParseObjectName(n.data(), n.size(), base, layout, text);
+      EXPECT_EQ(read, cut >= nameEnd) << "cut at " << cut;
+      EXPECT_EQ(text, read ? Widen("\\Device\\NamedPipe\\x") : u"") << "cut at " << cut;
     }
   }
 }

@@ -1,6 +1,5 @@
 // Per-handle resolution on the fake machine: the type branches, the duplication attempts, the
-// failure paths that leave only the handle node and access line, and handles whose type
-// number the type list does not cover.
+// failure paths that leave only the handle node and access line.
 #include "tests/native/inventory_test_support.h"
 
 namespace lurvik {
@@ -137,31 +136,6 @@ TEST_F(ResolutionTest, OwnerThatCannotBeOpenedLeavesHandleAndAccessLine) {
   m.processes[500].refusedAccess = {0x40};
   EXPECT_EQ(ScanOne(kProcess, 0, ProcessObject(600)), "Handle: 68 [11]\n  Opened with Access Rights: 0x0 (0x1F0FFF) [11]\n");
   EXPECT_TRUE(m.duplicateAccesses.empty());
-}
-
-// Type numbers outside 1..TypeCount never index outside the table: the handle appears under a
-// type node of its own, after the listed types, with its value and access mask.
-TEST_F(ResolutionTest, TypeNumbersOutsideTheListGetANodeOfTheirOwn) {
-  m.AddHandle(500, Type(kEvent), 0x10, 1);
-  m.AddHandle(500, 200, 0x14, 0x80000000u);
-  m.AddHandle(500, kTypeShift, 0x18, 3);  // row 0
-  m.AddHandle(500, 200, 0x1C, 4);
-  m.AddHandle(600, 200, 0x20, 5);
-  TakeInventory(m);
-  EXPECT_EQ(LogBody(),
-            "500 / a.exe\r\n"
-            "  Event\r\n    Handle: 16\r\n      Opened with Access Rights: 0x1 (0x1F0003)\r\n"
-            "  ObjectType 200\r\n    Handle: 20\r\n      Opened with Access Rights: 0x80000000\r\n"
-            "    Handle: 28\r\n      Opened with Access Rights: 0x4\r\n"
-            "  ObjectType 2\r\n    Handle: 24\r\n      Opened with Access Rights: 0x3\r\n"
-            "600 / b.exe\r\n"
-            "  ObjectType 200\r\n    Handle: 32\r\n      Opened with Access Rights: 0x5\r\n");
-  const std::string tree = m.TreeText();
-  EXPECT_NE(tree.find("  WindowStation [10]\n  ObjectType 200 [6]\n    Handle: 20 [11]\n      Opened with Access Rights: 0x80000000 [11]\n"
-                      "    Handle: 28 [11]\n"),
-            std::string::npos)
-      << tree;
-  EXPECT_EQ(m.duplicateAccesses.size(), 1u) << "unlisted types are not duplicated";
 }
 
 }  // namespace

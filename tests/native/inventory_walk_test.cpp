@@ -11,37 +11,29 @@ const std::string kBannerEnglish =
 const std::string kBannerGerman =
     "**************************\r\n*  LOG-Datei von Lurvik  *\r\n**************************\r\n\r\n";
 
+// Rows 1..TypeCount as "name|query access|GenericAll" lines.
+std::string TypeRows() {
+  std::string rows;
+  for (int32_t r = 1; r <= TypeCount; ++r)
+    rows += TypeTable[r].TypeName + "|" + TypeTable[r].TypeQueryAccess + "|" + TypeTable[r].TypeGenericAll + "\n";
+  return rows;
+}
+
 TEST_F(InventoryTest, TypeNamesInAnyCaseWithBlanksAndTheirAccessMasks) {
   m.types = {{" process ", 0x1F0FFF}, {"THREAD", 0x1F03FF}, {"fiLe", 0x80000000u}, {"Gizmo", 0}, {"", 5}};
   for (int32_t code : {60, 65, 100}) {
     m.osVersionCode = code;
     LoadObjectTypes(m);
-    ASSERT_EQ(TypeCount, 5);
-    EXPECT_EQ(TypeTable[1].TypeName, "process");
+    EXPECT_EQ(TypeRows(), std::string(code > 60 ? "process|$1000|0x1F0FFF\nTHREAD|$800|0x1F03FF\n"
+                                                : "process|$400|0x1F0FFF\nTHREAD|$40|0x1F03FF\n") +
+                              "fiLe|$20|0x80000000\nGizmo|2147483648|0x0\n|2147483648|0x5\n")
+        << "OS code " << code;
     EXPECT_EQ(ProcessTypeRow, 1);
-    EXPECT_EQ(TypeTable[1].TypeQueryAccess, code > 60 ? "$1000" : "$400");
-    EXPECT_EQ(TypeTable[2].TypeQueryAccess, code > 60 ? "$800" : "$40");
-    EXPECT_EQ(TypeTable[3].TypeQueryAccess, "$20");
-    EXPECT_EQ(TypeTable[3].TypeGenericAll, "0x80000000");
-    EXPECT_EQ(TypeTable[4].TypeQueryAccess, "2147483648");
-    EXPECT_EQ(TypeTable[4].TypeGenericAll, "0x0");
-    EXPECT_EQ(TypeTable[5].TypeName, "");
   }
   // Lists of more than 256 types are cut to the table.
   m.types.assign(300, {"Event", 1});
   LoadObjectTypes(m);
   EXPECT_EQ(TypeCount, 256);
-}
-
-TEST_F(InventoryTest, NoTypesReadStillShowsEveryHandle) {
-  m.typesStatus = 0xC0000001u;
-  m.processes[500] = {"\\Device\\HarddiskVolume2\\app.exe"};
-  m.AddHandle(500, 9, 8, 0x1F0003);
-  TakeInventory(m);
-  EXPECT_EQ(TypeCount, 0);
-  EXPECT_EQ(TypeTable[1].TypeName, "ObjectType 1");
-  EXPECT_EQ(m.TreeText(), "500 / app.exe [0]\n  ObjectType 9 [6]\n    Handle: 8 [11]\n      Opened with Access Rights: 0x1F0003 [11]\n");
-  EXPECT_EQ(LogBody(), "500 / app.exe\r\n  ObjectType 9\r\n    Handle: 8\r\n      Opened with Access Rights: 0x1F0003\r\n");
 }
 
 TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
@@ -69,11 +61,19 @@ TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
   EXPECT_EQ(TypeNumberOffset, 6);
 }
 
-TEST_F(InventoryTest, CalibrationSearchesNearTheEndOfLongLists) {
-  LoadObjectTypes(m);
-  for (uint32_t i = 0; i < 3000; ++i) m.handles.push_back({m.ownPid, 50, 0x100, 0});  // same value, wrong type, early
-  EXPECT_EQ(CalibrateTypeNumbers(m), 1);
-  EXPECT_EQ(TypeNumberOffset, static_cast<int32_t>(kTypeShift)) << "entries before the window are not searched";
+// The search starts h + 800 entries before the end, h being the own handle's value (0x100,
+// the first the fake hands out): of 2000 entries the one at index 943 is the first searched.
+TEST_F(InventoryTest, CalibrationSearchesOnlyTheWindowBeforeTheEnd) {
+  for (size_t matchAt : {942u, 943u}) {
+    FakeMachine machine;
+    machine.types = m.types;
+    LoadObjectTypes(machine);
+    machine.handles.assign(2000, {4, 50, 0x100, 0});
+    machine.handles[matchAt] = {machine.ownPid, 9, 0x100, 0x400};
+    TypeNumberOffset = 0;
+    EXPECT_EQ(CalibrateTypeNumbers(machine), matchAt == 943 ? 1 : 0) << "own handle at index " << matchAt;
+    EXPECT_EQ(TypeNumberOffset, matchAt == 943 ? 8 : 0) << "own handle at index " << matchAt;
+  }
 }
 
 TEST_F(InventoryTest, EmptyOrFailedSnapshotLogsTheBannerOnlyInBothLanguages) {
@@ -103,7 +103,7 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefused) {
   // Calibration and walk each probe with 24 bytes, then read with reported length + 20,000,000.
   ASSERT_EQ(m.queriedClasses, (std::vector<uint32_t>{64, 64, 64, 64}));
   EXPECT_EQ(m.queriedSizes[0], 24u);
-  EXPECT_EQ(m.queriedSizes[3], BuildHandleListReply(m.handles, 64, m.layout).size() + 20000000u);
+  EXPECT_EQ(m.queriedSizes[3], 20000000u + 8 + 28) << "the list of one entry is 36 bytes";
   EXPECT_NE(LogText.find("70000 / big.exe\r\n"), std::string::npos);
   EXPECT_NE(LogText.find("    Handle: 70000\r\n"), std::string::npos) << "handle values above 65535 in full";
 }

@@ -2,6 +2,8 @@
 // the language of a locale, and the meaning of the command-line parameters.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "shell/app_state.h"
 #include "shell/command_parameters.h"
 #include "shell/language_text.h"
@@ -30,31 +32,17 @@ TEST(ShellLanguage, EveryGermanLocaleAndNoOtherSelectsGerman) {
   for (uint32_t other : {0x409u, 0x40Cu, 0x809u, 0x413u, 0x0u, 0x700u}) EXPECT_EQ(LanguageForLocale(other), 0) << other;
 }
 
-class ShellParameters : public ::testing::Test {
- protected:
-  void SetUp() override {
+// The filter and the log path as the start-up takes them from parameters 0 and 1.
+TEST(ShellParameters, NoneOrOneParameterIsInteractiveTwoAreUnattended) {
+  using Parameters = std::vector<std::string>;
+  const std::tuple<Parameters, const char*, const char*> cases[] = {
+      {{}, "", ""}, {{"notepad.exe"}, "notepad.exe", ""}, {{"", "C:\\logs\\all.txt"}, "", "C:\\logs\\all.txt"},
+      {{"a.exe", "b.txt", "c", "d"}, "a.exe", "b.txt"}};
+  for (const auto& [parameters, filter, logPath] : cases) {
     ProcessFilter.clear();
     BatchLogPath.clear();
+    TakeCommandLineParameters(parameters);
+    EXPECT_EQ(ProcessFilter, filter) << parameters.size() << " parameters";
+    EXPECT_EQ(BatchLogPath, logPath) << parameters.size() << " parameters";
   }
-};
-
-TEST_F(ShellParameters, NoneOrOneParameterIsInteractive) {
-  TakeCommandLineParameters({});
-  EXPECT_EQ(ProcessFilter, "");
-  EXPECT_EQ(BatchLogPath, "");
-  TakeCommandLineParameters({"notepad.exe"});
-  EXPECT_EQ(ProcessFilter, "notepad.exe");
-  EXPECT_EQ(BatchLogPath, "");
-}
-
-TEST_F(ShellParameters, EmptyFilterWithLogPathIsBatchOverAllProcesses) {
-  TakeCommandLineParameters({"", "C:\\logs\\all.txt"});
-  EXPECT_EQ(ProcessFilter, "");
-  EXPECT_EQ(BatchLogPath, "C:\\logs\\all.txt");
-}
-
-TEST_F(ShellParameters, FurtherParametersChangeNothing) {
-  TakeCommandLineParameters({"a.exe", "b.txt", "c", "d"});
-  EXPECT_EQ(ProcessFilter, "a.exe");
-  EXPECT_EQ(BatchLogPath, "b.txt");
 }

@@ -5,74 +5,46 @@
 
 using namespace lurvik;
 
-namespace {
-
-OsVersionRecord Nt(uint32_t major, uint32_t minor, uint8_t productType, bool extendedOk = true) {
-  return OsVersionRecord{true, 2, major, minor, extendedOk, productType};
+// Records: query ok, platform (1 9x, 2 NT), major, minor, extended query ok, product type
+// (1 workstation, 2 domain controller, 3 server).
+TEST(OsVersionCode, EveryRowOfTheTableAndEverythingElseGives100) {
+  const std::pair<OsVersionRecord, int32_t> cases[] = {
+      {{true, 2, 3, 51, true, 3}, 5},    {{true, 2, 4, 0, true, 1}, 20},   {{true, 2, 5, 0, true, 3}, 50},
+      {{true, 2, 5, 1, true, 1}, 60},    {{true, 2, 5, 2, true, 1}, 60},   {{true, 2, 5, 2, true, 3}, 65},
+      {{true, 2, 5, 2, true, 2}, 65},    {{true, 2, 6, 0, true, 1}, 70},   {{true, 2, 6, 0, true, 3}, 75},
+      {{true, 2, 6, 1, true, 1}, 80},    {{true, 2, 6, 1, true, 3}, 75},   {{true, 1, 4, 0, false, 0}, 10},
+      {{true, 1, 4, 10, false, 0}, 30},  {{true, 1, 7, 10, false, 0}, 30}, {{true, 1, 4, 90, false, 0}, 40},
+      // A failed extended query means "not a workstation", except on 5.1.
+      {{true, 2, 5, 2, false, 1}, 65},   {{true, 2, 6, 0, false, 1}, 75},  {{true, 2, 6, 1, false, 1}, 75},
+      {{true, 2, 5, 1, false, 1}, 60},
+      // Later, unknown and failed.
+      {{true, 2, 6, 2, true, 1}, 100},   {{true, 2, 6, 3, true, 1}, 100},  {{true, 2, 10, 0, true, 1}, 100},
+      {{true, 2, 5, 3, true, 1}, 100},   {{true, 2, 2, 0, true, 1}, 100},  {{true, 1, 4, 3, false, 0}, 100},
+      {{true, 0, 5, 1, true, 1}, 100},   {{true, 3, 5, 1, true, 1}, 100},  {{false, 2, 5, 1, true, 1}, 100}};
+  for (const auto& [record, code] : cases)
+    EXPECT_EQ(ClassifyOsVersion(record), code) << "platform " << record.platformId << ", " << record.major << "."
+                                               << record.minor << ", product " << int(record.productType)
+                                               << (record.extendedOk ? "" : ", extended query failed")
+                                               << (record.queryOk ? "" : ", query failed");
 }
 
-OsVersionRecord Win9x(uint32_t major, uint32_t minor) { return OsVersionRecord{true, 1, major, minor, false, 0}; }
-
-using Tokens = std::vector<std::string>;
-
-}  // namespace
-
-TEST(OsVersionCode, EveryRowOfTheTable) {
-  const uint8_t workstation = 1, server = 3, domainController = 2;
-  EXPECT_EQ(ClassifyOsVersion(Nt(3, 51, server)), 5);
-  EXPECT_EQ(ClassifyOsVersion(Nt(4, 0, workstation)), 20);
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 0, server)), 50);
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 1, workstation)), 60);
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 2, workstation)), 60) << "XP x64";
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 2, server)), 65) << "Server 2003";
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 2, domainController)), 65);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 0, workstation)), 70);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 0, server)), 75);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 1, workstation)), 80);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 1, server)), 75) << "2008 R2 ranks below 7";
-  EXPECT_EQ(ClassifyOsVersion(Win9x(4, 0)), 10);
-  EXPECT_EQ(ClassifyOsVersion(Win9x(4, 10)), 30);
-  EXPECT_EQ(ClassifyOsVersion(Win9x(7, 10)), 30) << "the 9x major is not read";
-  EXPECT_EQ(ClassifyOsVersion(Win9x(4, 90)), 40);
-}
-
-TEST(OsVersionCode, LaterUnknownAndFailedGive100) {
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 2, 1)), 100);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 3, 1)), 100);
-  EXPECT_EQ(ClassifyOsVersion(Nt(10, 0, 1)), 100);
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 3, 1)), 100);
-  EXPECT_EQ(ClassifyOsVersion(Nt(2, 0, 1)), 100);
-  EXPECT_EQ(ClassifyOsVersion(Win9x(4, 3)), 100);
-  EXPECT_EQ(ClassifyOsVersion(OsVersionRecord{true, 0, 5, 1, true, 1}), 100) << "Win32s platform";
-  EXPECT_EQ(ClassifyOsVersion(OsVersionRecord{true, 3, 5, 1, true, 1}), 100);
-  EXPECT_EQ(ClassifyOsVersion(OsVersionRecord{false, 2, 5, 1, true, 1}), 100) << "failed first query";
-}
-
-TEST(OsVersionCode, FailedExtendedQueryMeansNotAWorkstation) {
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 2, 1, false)), 65);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 0, 1, false)), 75);
-  EXPECT_EQ(ClassifyOsVersion(Nt(6, 1, 1, false)), 75);
-  EXPECT_EQ(ClassifyOsVersion(Nt(5, 1, 1, false)), 60) << "5.1 does not look at the product type";
-}
-
+// Blanks separate, tabs do not; a quoted part runs to its closing quote or the end, and a
+// token starts right after it; there are no escape characters.
 TEST(CommandLine, ProgramAndParameters) {
-  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\Lurvik\\lurvik.exe\""), Tokens{"C:\\Program Files\\Lurvik\\lurvik.exe"})
-      << "the quoted program path alone: no parameters";
-  EXPECT_EQ(SplitCommandLine("lurvik.exe \"\" C:\\log.txt"), (Tokens{"lurvik.exe", "", "C:\\log.txt"}))
-      << "an empty quoted parameter counts: unattended run over all processes";
-  EXPECT_EQ(SplitCommandLine("lurvik.exe notepad.exe \"C:\\My Logs\\out.txt\""),
-            (Tokens{"lurvik.exe", "notepad.exe", "C:\\My Logs\\out.txt"}));
-  EXPECT_EQ(SplitCommandLine("  lurvik.exe   a  "), (Tokens{"lurvik.exe", "a"}));
-  EXPECT_EQ(SplitCommandLine(""), Tokens{});
-  EXPECT_EQ(SplitCommandLine("   "), Tokens{});
-}
-
-TEST(CommandLine, TabsQuotesAndUnclosedQuotes) {
-  EXPECT_EQ(SplitCommandLine("p a\tb"), (Tokens{"p", "a\tb"})) << "a tab does not separate";
-  EXPECT_EQ(SplitCommandLine("p \"a\"b c"), (Tokens{"p", "a", "b", "c"})) << "a token starts right after a closing quote";
-  EXPECT_EQ(SplitCommandLine("p \"a\"\"\""), (Tokens{"p", "a", ""}));
-  EXPECT_EQ(SplitCommandLine("p a\"b\" c"), (Tokens{"p", "a\"b\"", "c"})) << "quotes inside a bare token are ordinary";
-  EXPECT_EQ(SplitCommandLine("p \"open end  "), (Tokens{"p", "open end  "})) << "an unclosed quote runs to the end";
-  EXPECT_EQ(SplitCommandLine("p \""), (Tokens{"p", ""}));
-  EXPECT_EQ(SplitCommandLine("p \"x\\\" y\""), (Tokens{"p", "x\\", "y\""})) << "no escape characters";
+  using Tokens = std::vector<std::string>;
+  const std::pair<const char*, Tokens> cases[] = {
+      {"\"C:\\Program Files\\Lurvik\\lurvik.exe\"", {"C:\\Program Files\\Lurvik\\lurvik.exe"}},
+      {"lurvik.exe \"\" C:\\log.txt", {"lurvik.exe", "", "C:\\log.txt"}},
+      {"lurvik.exe notepad.exe \"C:\\My Logs\\out.txt\"", {"lurvik.exe", "notepad.exe", "C:\\My Logs\\out.txt"}},
+      {"  lurvik.exe   a  ", {"lurvik.exe", "a"}},
+      {"", {}},
+      {"   ", {}},
+      {"p a\tb", {"p", "a\tb"}},
+      {"p \"a\"b c", {"p", "a", "b", "c"}},
+      {"p \"a\"\"\"", {"p", "a", ""}},
+      {"p a\"b\" c", {"p", "a\"b\"", "c"}},
+      {"p \"open end  ", {"p", "open end  "}},
+      {"p \"", {"p", ""}},
+      {"p \"x\\\" y\"", {"p", "x\\", "y\""}}};
+  for (const auto& [line, tokens] : cases) EXPECT_EQ(SplitCommandLine(line), tokens) << "command line [" << line << "]";
 }

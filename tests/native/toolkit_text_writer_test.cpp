@@ -14,146 +14,73 @@ using namespace lurvik;
 
 namespace {
 
-// What a scripted sink did, kept outside it so the test can read it after the writer closed.
-struct SinkLog {
-  std::string bytes;
-  std::vector<uint32_t> writes;  // length asked for by each write call
-  std::vector<int32_t> moves;
-  bool closed = false;
-  // Failure injection: total bytes the "disk" accepts; moves and closes that fail.
-  uint64_t capacity = UINT64_MAX;
-  bool failMove = false;
-  bool failClose = false;
-};
-
-class ScriptedSink : public FileSink {
- public:
-  explicit ScriptedSink(SinkLog* log) : log_(log) {}
-  uint32_t Write(const char* bytes, uint32_t length) override {
-    log_->writes.push_back(length);
-    uint64_t room = log_->capacity - log_->bytes.size();
-    uint32_t taken = room < length ? static_cast<uint32_t>(room) : length;
-    log_->bytes.append(bytes, taken);
+// A scripted sink that records its calls as "M<distance>", "W<length>" and "C" and accepts
+// `capacity` bytes in all; moves and closes can be made to fail.
+struct ScriptedSink : FileSink {
+  ScriptedSink(std::string& events, std::string& bytes, uint64_t capacity, bool failMove, bool failClose)
+      : events(events), bytes(bytes), capacity(capacity), failMove(failMove), failClose(failClose) {}
+  uint32_t Write(const char* text, uint32_t length) override {
+    events += " W" + std::to_string(length);
+    const uint32_t taken = static_cast<uint32_t>(std::min<uint64_t>(length, capacity - bytes.size()));
+    bytes.append(text, taken);
     return taken;
   }
   bool MovePosition(int32_t distance) override {
-    log_->moves.push_back(distance);
-    return !log_->failMove;
+    events += " M" + std::to_string(distance);
+    return !failMove;
   }
   bool Close() override {
-    log_->closed = true;
-    return !log_->failClose;
+    events += " C";
+    return !failClose;
   }
-
- private:
-  SinkLog* log_;
+  std::string& events;
+  std::string& bytes;
+  uint64_t capacity;
+  bool failMove, failClose;
 };
-
-std::string Bytes(size_t n, char c) { return std::string(n, c); }
 
 }  // namespace
 
-TEST(TextWriter, TextBelowBufferSizeWaitsForCloseAndBufferSizeGoesDirect) {
-  SinkLog small;
-  {
-    BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&small)));
-    EXPECT_EQ(writer.WriteText(Bytes(4095, 'a')), 4095u);
-    EXPECT_TRUE(small.writes.empty()) << "4095 bytes stay in the buffer";
-    EXPECT_EQ(small.moves, std::vector<int32_t>{0}) << "the first write moves the position by 0, once";
-    EXPECT_TRUE(writer.Close());
+// Each case writes texts of the given lengths (text i made of the letter 'a' + i), then
+// closes; " |" in the events marks the call of Close. A file that lost bytes takes no more.
+TEST(TextWriter, BufferingOrderAndFailures) {
+  struct Case {
+    const char* what;
+    uint64_t capacity;
+    bool failMove, failClose, buffered;
+    std::vector<uint32_t> texts, results;
+    std::string events;
+    bool closed;
+    size_t fileBytes;
+  };
+  const uint64_t all = UINT64_MAX;
+  const Case cases[] = {
+      {"4095 bytes wait for the close", all, false, false, true, {4095}, {4095}, " M0 | W4095 C", true, 4095},
+      {"4096 bytes go at once", all, false, false, true, {4096}, {4096}, " M0 W4096 | C", true, 4096},
+      {"what does not fit flushes first, in order", all, false, false, true, {3000, 3000, 1096, 5000, 4},
+       {3000, 3000, 1096, 5000, 4}, " M0 W3000 W3000 W1096 W5000 | W4 C", true, 12100},
+      {"an empty text leaves the initial state", all, false, false, true, {0}, {0}, " | C", true, 0},
+      {"without a buffer every text goes direct", all, false, false, false, {2, 2}, {2, 2}, " W2 W2 | C", true, 4},
+      {"a short direct write breaks the file", 5000, false, false, true, {6000, 4}, {5000, 0}, " M0 W6000 | C", false, 5000},
+      {"a flush that lost bytes", 100, false, false, true, {3000, 3000, 1}, {3000, 0, 0}, " M0 W3000 | C", false, 100},
+      {"a log cut at the final flush", 10, false, false, true, {300}, {300}, " M0 | W300 C", false, 10},
+      {"a failed move", all, true, false, true, {3}, {0}, " M0 | C", false, 0},
+      {"a failed close", all, false, true, true, {3}, {3}, " M0 | W3 C", false, 3}};
+  for (const Case& c : cases) {
+    std::string events, bytes, expected;
+    BufferedTextWriter writer(std::make_unique<ScriptedSink>(events, bytes, c.capacity, c.failMove, c.failClose), c.buffered);
+    std::vector<uint32_t> results;
+    for (size_t i = 0; i < c.texts.size(); ++i) {
+      results.push_back(writer.WriteText(std::string(c.texts[i], static_cast<char>('a' + i))));
+      expected += std::string(c.texts[i], static_cast<char>('a' + i));
+    }
+    events += " |";
+    EXPECT_EQ(writer.Close(), c.closed) << c.what;
+    EXPECT_FALSE(writer.Close()) << c.what << ": a second close has nothing to close";
+    EXPECT_EQ(results, c.results) << c.what;
+    EXPECT_EQ(events, c.events) << c.what;
+    EXPECT_EQ(bytes, expected.substr(0, c.fileBytes)) << c.what;
   }
-  EXPECT_EQ(small.bytes, Bytes(4095, 'a'));
-  EXPECT_TRUE(small.closed);
-
-  SinkLog exact;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&exact)));
-  EXPECT_EQ(writer.WriteText(Bytes(4096, 'b')), 4096u);
-  EXPECT_EQ(exact.writes, std::vector<uint32_t>{4096}) << "4096 bytes are written at once";
-  EXPECT_EQ(writer.BufferedBytes(), 0);
-  EXPECT_TRUE(writer.Close());
-  EXPECT_EQ(exact.bytes, Bytes(4096, 'b'));
-}
-
-TEST(TextWriter, TextsThatDoNotFitFlushFirstAndKeepTheirOrder) {
-  SinkLog log;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&log)));
-  EXPECT_EQ(writer.WriteText(Bytes(3000, 'x')), 3000u);
-  EXPECT_EQ(writer.WriteText(Bytes(3000, 'y')), 3000u);  // free 1096: flush, then buffered
-  EXPECT_EQ(log.bytes, Bytes(3000, 'x'));
-  EXPECT_EQ(writer.BufferedBytes(), 3000);
-  EXPECT_EQ(writer.WriteText(Bytes(1096, 'z')), 1096u);  // fills the rest exactly: flush first
-  EXPECT_EQ(log.bytes, Bytes(3000, 'x') + Bytes(3000, 'y'));
-  EXPECT_EQ(writer.BufferedBytes(), 1096);
-  EXPECT_EQ(writer.WriteText(Bytes(5000, 'w')), 5000u);  // buffered bytes go before a large text
-  EXPECT_EQ(writer.WriteText("\xE4\xF6\xFC\xDF"), 4u);
-  EXPECT_TRUE(writer.Close());
-  EXPECT_EQ(log.bytes, Bytes(3000, 'x') + Bytes(3000, 'y') + Bytes(1096, 'z') + Bytes(5000, 'w') + "\xE4\xF6\xFC\xDF");
-  EXPECT_EQ(log.moves.size(), 1u);
-}
-
-TEST(TextWriter, EmptyTextAndWriterWithoutBuffer) {
-  SinkLog log;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&log)));
-  EXPECT_EQ(writer.WriteText(""), 0u);
-  EXPECT_TRUE(log.moves.empty()) << "an empty text does not leave the initial state";
-  EXPECT_TRUE(writer.Close());
-  EXPECT_TRUE(log.writes.empty());
-  EXPECT_FALSE(writer.Close()) << "a second close has nothing to close";
-
-  SinkLog direct;
-  BufferedTextWriter unbuffered(std::unique_ptr<FileSink>(new ScriptedSink(&direct)), false);
-  EXPECT_FALSE(unbuffered.HasBuffer());
-  EXPECT_EQ(unbuffered.WriteText("ab"), 2u);
-  EXPECT_EQ(unbuffered.WriteText("cd"), 2u);
-  EXPECT_EQ(direct.writes, (std::vector<uint32_t>{2, 2}));
-  EXPECT_TRUE(unbuffered.Close());
-  EXPECT_EQ(direct.bytes, "abcd");
-}
-
-TEST(TextWriter, ShortDirectWriteIsReportedAndBreaksTheFile) {
-  SinkLog log;
-  log.capacity = 5000;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&log)));
-  EXPECT_EQ(writer.WriteText(Bytes(6000, 'a')), 5000u) << "only what reached the file counts";
-  EXPECT_TRUE(writer.Broken());
-  log.capacity = UINT64_MAX;  // the disk recovers, but the file already has a gap
-  EXPECT_EQ(writer.WriteText("more"), 0u) << "nothing is written after lost bytes";
-  EXPECT_FALSE(writer.Close());
-  EXPECT_EQ(log.bytes.size(), 5000u);
-  EXPECT_TRUE(log.closed) << "the handle is closed even when the file is broken";
-}
-
-TEST(TextWriter, FailedFlushMakesLaterWritesZeroAndCloseFalse) {
-  SinkLog during;
-  during.capacity = 100;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&during)));
-  EXPECT_EQ(writer.WriteText(Bytes(3000, 'a')), 3000u);
-  EXPECT_EQ(writer.WriteText(Bytes(3000, 'b')), 0u) << "the flush before it lost bytes";
-  EXPECT_EQ(writer.WriteText("c"), 0u);
-  EXPECT_FALSE(writer.Close());
-  EXPECT_EQ(during.bytes, Bytes(100, 'a'));
-
-  SinkLog atClose;
-  atClose.capacity = 10;
-  BufferedTextWriter last(std::unique_ptr<FileSink>(new ScriptedSink(&atClose)));
-  EXPECT_EQ(last.WriteText(Bytes(300, 'x')), 300u);
-  EXPECT_FALSE(last.Close()) << "a log cut at the final flush must not read as complete";
-}
-
-TEST(TextWriter, FailedMoveOrCloseIsReported) {
-  SinkLog move;
-  move.failMove = true;
-  BufferedTextWriter writer(std::unique_ptr<FileSink>(new ScriptedSink(&move)));
-  EXPECT_EQ(writer.WriteText("abc"), 0u);
-  EXPECT_FALSE(writer.Close());
-  EXPECT_TRUE(move.bytes.empty());
-
-  SinkLog close;
-  close.failClose = true;
-  BufferedTextWriter closing(std::unique_ptr<FileSink>(new ScriptedSink(&close)));
-  EXPECT_EQ(closing.WriteText("abc"), 3u);
-  EXPECT_FALSE(closing.Close());
-  EXPECT_EQ(close.bytes, "abc");
 }
 
 // The numbered files over real files in a temporary folder.
@@ -179,7 +106,7 @@ class TextFileTest : public ::testing::Test {
 };
 
 TEST_F(TextFileTest, ReplacesALongerFileAndWritesBytesUnchanged) {
-  { std::ofstream(Path(), std::ios::binary) << Bytes(10000, 'o'); }
+  { std::ofstream(Path(), std::ios::binary) << std::string(10000, 'o'); }
   intptr_t file = CreateTextFile(Path());
   ASSERT_NE(file, 0);
   std::string text = "Prozess \xE4\xF6\xFC\r\n";
