@@ -39,21 +39,21 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
   WindowsSystem system;
   const SysHandle process = reinterpret_cast<uintptr_t>(GetCurrentProcess());
   const SysHandle thread = reinterpret_cast<uintptr_t>(GetCurrentThread());
-  auto withText = [](uint32_t length, const std::string& text) { return std::to_string(length) + " '" + text + "'"; };
+  auto withText = [](const std::function<uint32_t(std::string&)>& call) {
+    std::string text = "stale";
+    const uint32_t length = call(text);
+    return std::to_string(length) + " '" + text + "'";
+  };
   const struct {
     void** address;
     const char* name;
     std::function<std::string()> answer;
     const char* expected;
   } cases[] = {
-      {&GetProcessImageFileNameA_Address, "GetProcessImageFileNameA", [&] {
-         std::string text = "stale";
-         return withText(system.GetProcessImageFileNameA(process, text, 500), text);
-       }, "0 ''"},
-      {&GetModuleFileNameExA_Address, "GetModuleFileNameExA", [&] {
-         std::string text = "stale";
-         return withText(system.GetModuleFileNameExA(process, text, 500), text);
-       }, "0 ''"},
+      {&GetProcessImageFileNameA_Address, "GetProcessImageFileNameA",
+       [&] { return withText([&](std::string& t) { return system.GetProcessImageFileNameA(process, t, 500); }); }, "0 ''"},
+      {&GetModuleFileNameExA_Address, "GetModuleFileNameExA",
+       [&] { return withText([&](std::string& t) { return system.GetModuleFileNameExA(process, t, 500); }); }, "0 ''"},
       {&GetProcessId_Address, "GetProcessId", [&] { return std::to_string(system.GetProcessId(process)); }, "0"},
       {&GetThreadId_Address, "GetThreadId", [&] { return std::to_string(system.GetThreadId(thread)); }, "0"},
       {&GetProcessIdOfThread_Address, "GetProcessIdOfThread",
@@ -83,8 +83,7 @@ TEST(WindowsSystem, TreeItemCarriesItsImageAndSelectedImage) {
   item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
   item.hItem = reinterpret_cast<HTREEITEM>(child);
   EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  EXPECT_EQ(item.iImage, 11);
-  EXPECT_EQ(item.iSelectedImage, 4);
+  EXPECT_EQ(std::to_string(item.iImage) + " " + std::to_string(item.iSelectedImage), "11 4") << "image, selected image";
   HandleTree = 0;
   DestroyWindow(tree);
 }

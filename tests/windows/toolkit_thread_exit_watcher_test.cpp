@@ -52,10 +52,6 @@ DWORD WINAPI RegisterAndWait(void* release) {
   return 0;
 }
 
-void WaitForCleanedThreads(int count) {
-  for (int waited = 0; CleanedThreads.load() < count && waited < 5000; waited += 10) Sleep(10);
-}
-
 }  // namespace
 
 TEST(ToolkitThreadExitWatcher, CleanupRunsAfterAThreadReturnsOrIsKilledMostRecentFirst) {
@@ -88,7 +84,7 @@ TEST(ToolkitThreadExitWatcher, MoreThreadsThanOneWatcherHolds) {
   Sleep(200);
   EXPECT_EQ(CleanedThreads.load(), 0) << "clean-ups of threads still alive";
   SetEvent(release.Get());
-  WaitForCleanedThreads(100);
+  for (int waited = 0; CleanedThreads.load() < 100 && waited < 5000; waited += 10) Sleep(10);
   EXPECT_EQ(CleanedThreads.load(), 100) << "of 100 ended threads";
   for (SystemHandle& thread : threads) {
     DWORD code = 1;
@@ -97,6 +93,6 @@ TEST(ToolkitThreadExitWatcher, MoreThreadsThanOneWatcherHolds) {
   }
   // The watchers went away with their threads; a new thread still gets a watcher.
   SystemHandle late(CreateThread(nullptr, 0, RegisterAndWait, nullptr, 0, nullptr));
-  WaitForCleanedThreads(101);
+  for (int waited = 0; CleanedThreads.load() < 101 && waited < 5000; waited += 10) Sleep(10);
   EXPECT_EQ(CleanedThreads.load(), 101) << "the thread after the watchers had gone";
 }

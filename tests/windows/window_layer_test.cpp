@@ -59,9 +59,8 @@ TEST_F(WindowLayer, MaximizeMinimizeRestoreGiveTheirEventsInOrder) {
   };
   for (const auto& step : steps) {
     ShowWindow(window_, step.show);
-    EXPECT_EQ(SizeEventsUntilSentinel(window_), step.expected) << step.name << " (codes: restore " << EVENT_RESTORE
-                                                               << ", maximize " << EVENT_MAXIMIZE << ", minimize "
-                                                               << EVENT_MINIMIZE << ", size " << EVENT_SIZE << ")";
+    EXPECT_EQ(SizeEventsUntilSentinel(window_), step.expected)
+        << step.name << " (size " << EVENT_SIZE << ", maximize " << EVENT_MAXIMIZE << ")";
   }
 }
 
