@@ -1,6 +1,7 @@
 // DevicePathToDrivePath: one QueryDosDevice per letter until a letter's device begins the path.
 #include "inventory/device_paths.h"
 
+#include "inventory/ansi_characters.h"
 #include "toolkit/text.h"
 
 namespace lurvik {
@@ -26,7 +27,8 @@ std::string DevicePathToDrivePath(InventorySystem& system, const std::string& pa
     const std::string device = system.QueryDosDevice(driveName);
     if (device.empty() || device.size() > path.size()) continue;
     if (upperPath.compare(0, device.size(), UpperCaseText(device)) != 0) continue;
-    const bool atBoundary = path.size() == device.size() || path[device.size()] == '\\' || device.back() == '\\';
+    const bool atBoundary =
+        path.size() == device.size() || path[device.size()] == '\\' || EndsWithBackslash(system, device);
     if (!atBoundary) continue;
     return driveName + path.substr(device.size());
   }

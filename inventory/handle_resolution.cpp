@@ -2,6 +2,7 @@
 // branch is in hang_safe_queries.cpp) and the three duplication attempts.
 #include "inventory/handle_resolution.h"
 
+#include "inventory/ansi_characters.h"
 #include "inventory/device_paths.h"
 #include "inventory/handle_output.h"
 #include "inventory/handle_snapshot.h"
@@ -72,7 +73,7 @@ void ResolveTokenHandle(HandleResolution& resolution) {
   std::string& account = resolution.state.ImageNameBuffer;
   if (!system.LookupTokenUserName(resolution.duplicate, account)) return;
   account = account.substr(0, account.find('\0'));
-  if (account.size() > kImageNameBufferSize) account.resize(kImageNameBufferSize);
+  account = CutToWholeCharacters(system, account, kImageNameBufferSize);
   AddDetailLine(system, resolution.row, resolution.handleNode, "Username: " + account, resolution.DetailIconIndex);
 }
 

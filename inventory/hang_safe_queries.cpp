@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "inventory/ansi_characters.h"
 #include "inventory/device_paths.h"
 #include "inventory/handle_output.h"
 #include "inventory/native_records.h"
@@ -52,8 +53,7 @@ std::string QueryObjectNameBounded(InventorySystem& system, SysHandle handle) {
     return std::string();
   std::string text = system.WideToAnsi(name.data(), name.size(), kNameTextBytes);
   text = text.substr(0, text.find('\0'));
-  if (text.size() > kImageNameBufferSize) text.resize(kImageNameBufferSize);
-  return text;
+  return CutToWholeCharacters(system, text, kImageNameBufferSize);
 }
 
 void ResolveFileHandle(HandleResolution& resolution) {

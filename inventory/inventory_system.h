@@ -12,6 +12,7 @@
 // in this interface they name its own methods.
 #undef QueryDosDevice
 #undef PathIsDirectory
+#undef PathStripPath
 
 namespace lurvik {
 
@@ -34,6 +35,7 @@ struct NativeReply {
 
 constexpr uint32_t STATUS_SUCCESS_CODE = 0;
 constexpr uint32_t STATUS_INVALID_INFO_CLASS_CODE = 0xC0000003u;
+constexpr uint32_t STATUS_INFO_LENGTH_MISMATCH_CODE = 0xC0000004u;  // buffer too small
 constexpr uint32_t SYSTEM_HANDLE_INFORMATION_CLASS = 16;
 constexpr uint32_t SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS = 64;
 
@@ -95,6 +97,11 @@ class InventorySystem {
   // The first device name of a drive such as "C:", or "" when the letter has no drive.
   virtual std::string QueryDosDevice(const std::string& driveName) = 0;
   virtual bool PathIsDirectory(const std::string& path) = 0;
+  // The last component of a path, as PathStripPathA leaves it. Only the system knows the
+  // double-byte characters of its ANSI code page, whose trail bytes may equal "\".
+  virtual std::string PathStripPath(const std::string& path) = 0;
+  // Whether the byte begins a double-byte character of the ANSI code page (IsDBCSLeadByte).
+  virtual bool IsDBCSLeadByte(uint8_t byte) = 0;
 
   // Probe workers: started for one hang-prone question each, polled, and killed when hung.
   // StartProbe returns a worker number, 0 when no thread could be started.

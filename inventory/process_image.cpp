@@ -1,6 +1,7 @@
-// ReadProcessImagePath and StripPathText.
+// ReadProcessImagePath.
 #include "inventory/process_image.h"
 
+#include "inventory/ansi_characters.h"
 #include "inventory/scan_state.h"
 
 namespace lurvik {
@@ -18,15 +19,8 @@ uint32_t ReadProcessImagePath(InventorySystem& system, SysHandle process, std::s
     written = system.GetModuleFileNameExA(process, path, kImagePathSize);
   if (written == 0) path.clear();
   path = path.substr(0, path.find('\0'));
-  if (path.size() > kImageNameBufferSize) path.resize(kImageNameBufferSize);
+  path = CutToWholeCharacters(system, path, kImageNameBufferSize);
   return written;
-}
-
-std::string StripPathText(const std::string& path) {
-  if (path.size() < 2) return path;
-  // A trailing separator belongs to the last component, as PathStripPathA keeps it.
-  const size_t at = path.find_last_of("\\/:", path.size() - 2);
-  return at == std::string::npos ? path : path.substr(at + 1);
 }
 
 }  // namespace lurvik

@@ -1,5 +1,4 @@
-// The image path of a process through whichever optional entry point the system has, and the
-// reduction of a path to its last component.
+// The image path of a process through whichever optional entry point the system has.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,9 +11,5 @@ namespace lurvik {
 // form), each with room for 500 characters. Returns the count written, 0 on failure or when
 // neither entry point exists; `path` is empty then.
 uint32_t ReadProcessImagePath(InventorySystem& system, SysHandle process, std::string& path);
-
-// The last component of a path, as PathStripPathA leaves it: the text after the last "\",
-// "/" or ":" that is not the final character.
-std::string StripPathText(const std::string& path);
 
 }  // namespace lurvik

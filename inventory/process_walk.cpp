@@ -52,7 +52,7 @@ std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
   if (!process) return prefix + "unbekannt";
   std::string path;
   if (ReadProcessImagePath(state.system, process.value(), path) == 0) return prefix + "unbekannt";
-  state.ImageNameBuffer = StripPathText(path);
+  state.ImageNameBuffer = state.system.PathStripPath(path);
   return prefix + TrimText(state.ImageNameBuffer);
 }
 

@@ -54,6 +54,11 @@ void LoadObjectTypes(InventorySystem& system) {
   std::vector<TypeRecord> records;
   if (TakeZeroedBuffer(buffer, replySize + kTypeReplySlack)) {
     NativeReply reply = system.QueryObjectTypes(buffer);
+    // A list that grew in between (a driver registered a type) no longer fits: it is asked
+    // once more with the length it now reports, plus the same margin.
+    if (reply.status == STATUS_INFO_LENGTH_MISMATCH_CODE &&
+        TakeZeroedBuffer(buffer, uint64_t{reply.returnedLength} + kTypeReplySlack))
+      reply = system.QueryObjectTypes(buffer);
     // A refused query reads as an empty list, whatever the buffer holds.
     if (!IsErrorStatus(reply.status))
       records = ParseObjectTypes(buffer.data(), buffer.size(), reply.baseAddress, system.Layout(), kTypeTableRows - 1);

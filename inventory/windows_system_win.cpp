@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 #undef PathIsDirectory
+#undef PathStripPath
 
 #include <climits>
 
@@ -231,6 +232,15 @@ std::string WindowsSystem::QueryDosDevice(const std::string& driveName) {
 }
 
 bool WindowsSystem::PathIsDirectory(const std::string& path) { return ::PathIsDirectoryA(path.c_str()) != FALSE; }
+
+std::string WindowsSystem::PathStripPath(const std::string& path) {
+  std::vector<char> text(path.begin(), path.end());  // stripped in place
+  text.push_back('\0');
+  ::PathStripPathA(text.data());
+  return text.data();
+}
+
+bool WindowsSystem::IsDBCSLeadByte(uint8_t byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 int32_t WindowsSystem::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   probes_.ReleaseEnded();

@@ -6,6 +6,7 @@
 // The interface's method names, not the system's ANSI/wide macros of the same names.
 #undef QueryDosDevice
 #undef PathIsDirectory
+#undef PathStripPath
 
 #include "inventory/inventory_system.h"
 #include "inventory/probe_keeper_win.h"
@@ -48,6 +49,8 @@ class WindowsSystem : public InventorySystem {
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
   std::string QueryDosDevice(const std::string& driveName) override;
   bool PathIsDirectory(const std::string& path) override;
+  std::string PathStripPath(const std::string& path) override;
+  bool IsDBCSLeadByte(uint8_t byte) override;
 
   int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
   bool IsWorkerRunning(int32_t worker) override;

@@ -29,12 +29,13 @@ prepare_folder() {
   for program in "$@"; do cp "$program" "$UNIX_DIR/" || return 1; done
 }
 
-# Starts the holder in the background with its report in UNIX_DIR/<report>; waits (at most
-# the given seconds) until the report is there. Extra arguments go to the holder.
+# Starts the holder (HOLDER_PROGRAM in WIN_DIR, default handle_holder.exe) in the background
+# with its report in UNIX_DIR/<report>; waits (at most the given seconds) until the report is
+# there. Extra arguments go to the holder.
 start_holder() {
   local report=$1 limit=$2; shift 2
   rm -f "$UNIX_DIR/$report" "$UNIX_DIR/$report.stop"
-  "$WINE" "$WIN_DIR\\handle_holder.exe" "$WIN_DIR\\$report" --seconds 1500 "$@" &
+  "$WINE" "$WIN_DIR\\${HOLDER_PROGRAM:-handle_holder.exe}" "$WIN_DIR\\$report" --seconds 1500 "$@" &
   holder_pid=$!
   local waited=0
   while [ ! -s "$UNIX_DIR/$report" ]; do

@@ -128,6 +128,9 @@ NativeReply FakeMachine::QueryObjectTypes(std::vector<uint8_t>& buffer) {
   lastDuplicate_ = {0, ~0ull};  // a new scan begins
   const std::vector<uint8_t> reply =
       typesReplyOverride ? *typesReplyOverride : BuildObjectTypesReply(types, layout, TypesBase());
+  typeQuerySizes.push_back(buffer.size());
+  if (static_cast<int>(typeQuerySizes.size()) <= typeGrowthQueries)
+    types.insert(types.end(), typeGrowth.begin(), typeGrowth.end());
   return CopyReply(reply, buffer, TypesBase(), typesStatus);
 }
 
@@ -158,6 +161,14 @@ std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, si
   for (size_t i = 0; i < count && text.size() < maxBytes; ++i)
     text.push_back(characters[i] < 0x100 ? static_cast<char>(characters[i]) : '?');
   return text;
+}
+
+// The text after the last "\" that is a character of its own, not a trail byte.
+std::string FakeMachine::PathStripPath(const std::string& path) {
+  size_t start = 0;
+  for (size_t at = 0; at < path.size(); at += IsDBCSLeadByte(static_cast<uint8_t>(path[at])) ? 2 : 1)
+    if (path[at] == '\\') start = at + 1;
+  return path.substr(start);
 }
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {

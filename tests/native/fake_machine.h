@@ -82,6 +82,9 @@ class FakeMachine : public InventorySystem {
   std::vector<FakeType> types;
   std::optional<std::vector<uint8_t>> typesReplyOverride;
   uint32_t typesStatus = 0;
+  std::vector<FakeType> typeGrowth;  // added to the list after each of the first typeGrowthQueries type queries
+  int typeGrowthQueries = 0;
+  std::set<uint8_t> leadBytes;       // lead bytes of the ANSI code page; none: single-byte
   std::vector<FakeEntry> handles;  // the system-wide list in order, without the own live handles
   std::optional<std::vector<uint8_t>> handleListOverride;
   bool extendedListRefused = false;
@@ -114,6 +117,7 @@ class FakeMachine : public InventorySystem {
   std::vector<uint32_t> duplicateAccesses;
   std::vector<uint32_t> queriedClasses;
   std::vector<size_t> queriedSizes;
+  std::vector<size_t> typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, debugPrivilegeCalls = 0, probesStarted = 0, badCloses = 0;
   std::vector<std::weak_ptr<ProbeStorage>> probeStorages;
 
@@ -146,6 +150,8 @@ class FakeMachine : public InventorySystem {
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
   std::string QueryDosDevice(const std::string& driveName) override;
   bool PathIsDirectory(const std::string& path) override { return folders.count(path) != 0; }
+  std::string PathStripPath(const std::string& path) override;
+  bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
   int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
   bool IsWorkerRunning(int32_t worker) override;
   void KillWorker(int32_t worker) override;

@@ -44,6 +44,30 @@ TEST_F(InventoryTest, NoTypesReadStillShowsEveryHandle) {
   EXPECT_EQ(LogBody(), "500 / app.exe\r\n  ObjectType 9\r\n    Handle: 8\r\n      Opened with Access Rights: 0x1F0003\r\n");
 }
 
+TEST_F(InventoryTest, TypeListThatGrowsBetweenItsQueriesIsAskedOnceMore) {
+  // 32-bit records: "Event" makes a list of 112 bytes; the added type (a name area of 200
+  // bytes) makes it 296 bytes longer, more than the margin of 180 bytes can take.
+  const FakeType added{"FilterConnectionPort", 0x1F0001, 200};
+  struct Case {
+    int growthQueries;  // the list grows after each of this many queries
+    std::vector<size_t> bufferSizes;
+    std::vector<std::string> typeNames;
+  };
+  for (const Case& c : std::vector<Case>{{0, {5000, 292}, {"Event"}},
+                                         {1, {5000, 292, 588}, {"Event", "FilterConnectionPort"}},
+                                         {2, {5000, 292, 588}, {}}}) {  // grew again: given up
+    m.types = {{"Event", 0x1F0003}};
+    m.typeGrowth = {added};
+    m.typeGrowthQueries = c.growthQueries;
+    m.typeQuerySizes.clear();
+    LoadObjectTypes(m);
+    std::vector<std::string> names;
+    for (int32_t r = 1; r <= TypeCount; ++r) names.push_back(TypeTable[r].TypeName);
+    EXPECT_EQ(m.typeQuerySizes, c.bufferSizes) << "list growing after " << c.growthQueries << " queries";
+    EXPECT_EQ(names, c.typeNames) << "list growing after " << c.growthQueries << " queries";
+  }
+}
+
 TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
   LoadObjectTypes(m);
   m.ownProcessTypeNumber = 7;
