@@ -1,10 +1,8 @@
-// The scripted fake machine: reply builders that lay records out exactly as the system does
-// in both pointer widths, and a handle table of its own so that every open, duplicate and
-// close of the scan can be checked (a leaked or twice-closed handle shows up in the counts).
+// The fake machine: reply layouts written from the structure definitions with offsets of
+// their own, and a handle table of its own, so that a leaked or twice-closed handle shows.
 #include "tests/native/fake_machine.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace lurvik {
@@ -13,43 +11,33 @@ namespace {
 
 constexpr uint32_t kInfoLengthMismatch = 0xC0000004u;
 
-void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
-  if (bytes.size() < offset + width) bytes.resize(offset + width, 0);
-  for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-// The record layouts, written here from the structure definitions on their own so that a
-// layout fault of the readers under test shows: OBJECT_TYPES_INFORMATION (a ULONG count, the
-// OBJECT_TYPE_INFORMATION records aligned to the pointer size, GenericAll the fourth ULONG of
-// the GENERIC_MAPPING after the name and 13 ULONGs), SYSTEM_HANDLE_INFORMATION (class 16) and
-// SYSTEM_HANDLE_INFORMATION_EX (class 64), and the UNICODE_STRING of the object name.
+// OBJECT_TYPES_INFORMATION: a ULONG count, then OBJECT_TYPE_INFORMATION records aligned to the
+// pointer size (the name string, 13 ULONGs, GENERIC_MAPPING with GenericAll fourth, ...).
+// SYSTEM_HANDLE_INFORMATION (class 16) and SYSTEM_HANDLE_INFORMATION_EX (class 64) entries.
 struct ReplyForm {
   size_t pointer, typesFirst, typeFixed, typeGenericAll, shortFirst, shortSize, shortAccess, extendedFirst, extendedSize;
 };
 constexpr ReplyForm kForm32 = {4, 4, 96, 72, 4, 16, 12, 8, 28};
 constexpr ReplyForm kForm64 = {8, 8, 104, 80, 8, 24, 16, 16, 40};
 const ReplyForm& FormOf(RecordLayout layout) { return layout == RecordLayout::Bits64 ? kForm64 : kForm32; }
-size_t PointerSize(RecordLayout layout) { return FormOf(layout).pointer; }
 
-// Answers a query the way the system does: the needed length always, the reply only when it fits.
+// The needed length always, the reply only when it fits.
 NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& buffer, uint64_t base, uint32_t status) {
-  NativeReply answer;
-  answer.returnedLength = static_cast<uint32_t>(reply.size());
-  answer.baseAddress = base;
-  if (buffer.size() < reply.size()) {
-    answer.status = kInfoLengthMismatch;
-    return answer;
-  }
+  if (buffer.size() < reply.size()) return {kInfoLengthMismatch, static_cast<uint32_t>(reply.size()), base};
   std::copy(reply.begin(), reply.end(), buffer.begin());
-  answer.status = status;
-  return answer;
+  return {status, static_cast<uint32_t>(reply.size()), base};
 }
 
 }  // namespace
 
+void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
+  if (bytes.size() < offset + width) bytes.resize(offset + width, 0);
+  for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 std::u16string Widen(const std::string& text) {
   std::u16string wide;
-  for (char c : text) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  for (char c : text) wide.push_back(static_cast<unsigned char>(c));
   return wide;
 }
 
@@ -101,199 +89,123 @@ std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries,
   return bytes;
 }
 
-uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout,
-                               uint64_t base) {
-  const size_t header = 2 * PointerSize(layout);
-  const size_t length = name.size() * 2;
-  if (length + 2 > 0xFFFF || header + length + 2 > buffer.size()) return kInfoLengthMismatch;
+uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base) {
+  const size_t p = FormOf(layout).pointer, length = name.size() * 2;  // UNICODE_STRING, then the characters
+  if (length + 2 > 0xFFFF || 2 * p + length + 2 > buffer.size()) return kInfoLengthMismatch;
   std::fill(buffer.begin(), buffer.end(), 0);
   Put(buffer, 0, length, 2);
   Put(buffer, 2, length + 2, 2);
-  Put(buffer, PointerSize(layout), name.empty() ? 0 : base + header, PointerSize(layout));
-  for (size_t i = 0; i < name.size(); ++i) Put(buffer, header + 2 * i, name[i], 2);
+  Put(buffer, p, name.empty() ? 0 : base + 2 * p, p);
+  for (size_t i = 0; i < name.size(); ++i) Put(buffer, 2 * p + 2 * i, name[i], 2);
   return 0;
 }
 
-// ----- FakeMachine -----
-
-FakeMachine::FakeMachine() : nextItem_(0x7F0000) {}
-
-FakeMachine::~FakeMachine() = default;
-
-uint64_t FakeMachine::TypesBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0B00000ull : 0x00B00000u; }
-uint64_t FakeMachine::NameBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0C00000ull : 0x00C00000u; }
-
-void FakeMachine::AddHandle(uint32_t pid, uint32_t typeNumber, uint64_t value, uint32_t access, FakeObject object) {
-  handles.push_back({pid, typeNumber, value, access});
-  objects[{pid, value}] = std::move(object);
-}
-
 NativeReply FakeMachine::QueryObjectTypes(std::vector<uint8_t>& buffer) {
-  lastDuplicate_ = {0, ~0ull};  // a new scan begins
-  const std::vector<uint8_t> reply =
-      typesReplyOverride ? *typesReplyOverride : BuildObjectTypesReply(types, layout, TypesBase());
-  return CopyReply(reply, buffer, TypesBase(), typesStatus);
+  return CopyReply(typesReply ? *typesReply : BuildObjectTypesReply(types, layout, Base(0xB00000)), buffer, Base(0xB00000),
+                   typesStatus);
 }
 
 NativeReply FakeMachine::QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) {
   queriedClasses.push_back(infoClass);
   queriedSizes.push_back(buffer.size());
-  NativeReply refused;
-  refused.status = STATUS_INVALID_INFO_CLASS_CODE;
-  if (infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS && extendedListRefused) return refused;
-  if (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS && infoClass != SYSTEM_HANDLE_INFORMATION_CLASS)
-    return refused;
-  std::vector<uint8_t> reply;
-  if (handleListOverride) {
-    reply = *handleListOverride;
-  } else {
-    std::vector<FakeEntry> entries = handles;
-    // Handles the scan itself holds open to its own process are part of the system's list.
-    for (const auto& open : openHandles_)
-      if (open.second.isProcess && ownProcessTypeNumber != 0)
-        entries.push_back({ownPid, ownProcessTypeNumber, open.first, 0x400});
-    reply = BuildHandleListReply(entries, infoClass, layout);
-  }
-  return CopyReply(reply, buffer, 0x00D00000u, handleListStatus);
+  if (infoClass != SYSTEM_HANDLE_INFORMATION_CLASS && (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS || extendedListRefused))
+    return {STATUS_INVALID_INFO_CLASS_CODE, 0, 0};
+  std::vector<FakeEntry> entries = handles;
+  for (const auto& [handle, what] : open)  // the scan's own process handles are in the system's list
+    if (what.second == nullptr && ownProcessTypeNumber != 0) entries.push_back({ownPid, ownProcessTypeNumber, handle, 0x400});
+  return CopyReply(handleListReply ? *handleListReply : BuildHandleListReply(entries, infoClass, layout), buffer, 0xD00000,
+                   handleListStatus);
 }
 
 std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) {
   std::string text;
-  for (size_t i = 0; i < count && text.size() < maxBytes; ++i)
-    text.push_back(characters[i] < 0x100 ? static_cast<char>(characters[i]) : '?');
+  for (size_t i = 0; i < count && text.size() < maxBytes; ++i) text.push_back(characters[i] < 0x100 ? static_cast<char>(characters[i]) : '?');
   return text;
 }
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   openCalls.push_back({access, processId});
-  // The own process can always be opened unless the script lists it as refusing.
-  auto found = processes.find(processId);
-  if (found == processes.end() ? processId != ownPid
-                               : !found->second.openable || found->second.refusedAccess.count(access) != 0)
+  auto found = processes.find(processId);  // the own process opens unless the script says otherwise
+  if (found == processes.end() ? processId != ownPid : !found->second.openable || found->second.refusedAccess.count(access))
     return 0;
-  const SysHandle handle = nextHandle_;
-  nextHandle_ += 4;
-  openHandles_[handle] = {true, processId, nullptr};
-  return handle;
-}
-
-void FakeMachine::CloseHandle(SysHandle handle) {
-  if (openHandles_.erase(handle) == 0) ++badCloses;
+  open[nextHandle_] = {processId, nullptr};
+  return (nextHandle_ += 4) - 4;
 }
 
 DuplicateResult FakeMachine::DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) {
   duplicateAccesses.push_back(access);
-  DuplicateResult result;
-  auto owner = openHandles_.find(ownerProcess);
-  if (owner == openHandles_.end() || !owner->second.isProcess) {
-    result.lastError = 6;  // ERROR_INVALID_HANDLE
-    return result;
-  }
-  const std::pair<uint32_t, uint64_t> key{owner->second.processId, handleValue};
-  duplicateAttempt_ = (key == lastDuplicate_ && lastDuplicateFailed_) ? duplicateAttempt_ + 1 : 0;
-  lastDuplicate_ = key;
-  auto object = objects.find(key);
-  if (object == objects.end()) {
-    result.lastError = 6;
-    lastDuplicateFailed_ = true;
-    return result;
-  }
-  const std::vector<uint32_t>& errors = object->second.duplicationErrors;
-  const uint32_t error = duplicateAttempt_ < static_cast<int>(errors.size()) ? errors[duplicateAttempt_] : 0;
-  lastDuplicateFailed_ = error != 0;
-  if (error != 0) {
-    result.lastError = error;
-    return result;
-  }
-  result.ok = true;
-  result.handle = nextHandle_;
-  nextHandle_ += 4;
-  openHandles_[result.handle] = {false, 0, &object->second};
-  return result;
+  auto owner = open.find(ownerProcess);
+  auto object = owner == open.end() || owner->second.second ? objects.end() : objects.find({owner->second.first, handleValue});
+  if (object == objects.end()) return {false, 6, 0};  // ERROR_INVALID_HANDLE
+  std::vector<uint32_t>& errors = object->second.duplicationErrors;
+  const uint32_t error = errors.empty() ? 0 : errors.front();
+  if (!errors.empty()) errors.erase(errors.begin());
+  if (error != 0) return {false, error, 0};
+  open[nextHandle_] = {0, &object->second};
+  return {true, 0, (nextHandle_ += 4) - 4};
 }
 
-const FakeObject* FakeMachine::ObjectOf(SysHandle handle) const {
-  auto found = openHandles_.find(handle);
-  return found == openHandles_.end() || found->second.isProcess ? nullptr : found->second.object;
+const FakeObject& FakeMachine::Object(SysHandle handle) {
+  static const FakeObject none;
+  auto found = open.find(handle);
+  return found == open.end() || !found->second.second ? none : *found->second.second;
 }
 
-int64_t FakeMachine::ProcessIdOf(SysHandle handle) const {
-  auto found = openHandles_.find(handle);
-  if (found == openHandles_.end()) return -1;
-  if (found->second.isProcess) return found->second.processId;
-  const FakeObject* object = found->second.object;
-  return object->kind == ObjectKind::Process ? static_cast<int64_t>(object->processId) : -1;
+// A process handle of OpenProcess, or a duplicated one, names the process of its id.
+const FakeProcess* FakeMachine::ProcessOf(SysHandle handle) {
+  auto found = open.find(handle);
+  if (found == open.end()) return nullptr;
+  auto process = processes.find(found->second.second ? found->second.second->pid : found->second.first);
+  return process == processes.end() ? nullptr : &process->second;
 }
 
 uint32_t FakeMachine::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
-  auto found = processes.find(static_cast<uint32_t>(ProcessIdOf(process)));
-  if (ProcessIdOf(process) < 0 || found == processes.end() || found->second.imagePath.empty()) return 0;
-  if (found->second.imagePath.size() + 1 > size) return 0;  // does not fit: failure
-  text = found->second.imagePath;
+  const FakeProcess* found = ProcessOf(process);
+  if (!found || found->imagePath.empty() || found->imagePath.size() + 1 > size) return 0;  // none, or does not fit
+  text = found->imagePath;
   return static_cast<uint32_t>(text.size());
 }
 
 uint32_t FakeMachine::GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) {
-  auto found = processes.find(static_cast<uint32_t>(ProcessIdOf(process)));
-  if (ProcessIdOf(process) < 0 || found == processes.end() || found->second.modulePath.empty()) return 0;
-  if (found->second.modulePath.size() + 1 > size) return 0;
-  text = found->second.modulePath;
+  const FakeProcess* found = ProcessOf(process);
+  if (!found || found->modulePath.empty() || found->modulePath.size() + 1 > size) return 0;
+  text = found->modulePath;
   return static_cast<uint32_t>(text.size());
 }
 
-uint32_t FakeMachine::GetProcessId(SysHandle process) {
-  const FakeObject* object = ObjectOf(process);
-  if (object == nullptr || object->kind != ObjectKind::Process) return 0;
-  return object->processIdAnswer >= 0 ? static_cast<uint32_t>(object->processIdAnswer) : object->processId;
-}
-
-uint32_t FakeMachine::GetThreadId(SysHandle thread) {
-  const FakeObject* object = ObjectOf(thread);
-  return object != nullptr && object->kind == ObjectKind::Thread ? object->threadId : 0;
-}
-
-uint32_t FakeMachine::GetProcessIdOfThread(SysHandle thread) {
-  const FakeObject* object = ObjectOf(thread);
-  return object != nullptr && object->kind == ObjectKind::Thread ? object->processId : 0;
-}
-
 bool FakeMachine::LookupTokenUserName(SysHandle token, std::string& accountName) {
-  const FakeObject* object = ObjectOf(token);
-  if (object == nullptr || object->kind != ObjectKind::Token || object->userName.empty()) return false;
-  accountName = object->userName;
-  return true;
-}
-
-std::string FakeMachine::QueryDosDevice(const std::string& driveName) {
-  auto found = drives.find(driveName);
-  return found == drives.end() ? std::string() : found->second;
+  accountName = Object(token).user;
+  return !accountName.empty();
 }
 
 int32_t FakeMachine::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   if (failProbeStarts) return 0;
   ++probesStarted;
-  const FakeObject* object = ObjectOf(storage->handle);
-  FakeObject none;
-  const FakeObject& o = object == nullptr ? none : *object;
+  const FakeObject& o = Object(storage->handle);
   const int inCall = kind == ProbeKind::FileType ? o.fileTypePolls : o.namePolls;
-  const int32_t worker = nextWorker_++;
-  Probe& probe = probes_[worker] = Probe{kind, storage, object, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
+  Probe& probe = probes_[nextWorker_] = Probe{kind, storage, o, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
   AdvanceProbe(probe);
-  return worker;
+  return nextWorker_++;
 }
 
 // Passes every phase whose pauses are used up, as the probe's thread would: enters its call
 // unless given up, writes its result and leaves, ends. Given up while starting, it ends when
 // its start-up is over, without its call.
 void FakeMachine::AdvanceProbe(Probe& probe) {
-  ProbePhaseCell& phase = probe.storage->phase;
+  ProbeStorage& storage = *probe.storage;
   if (probe.pausesLeft[0] != 0) return;
-  if (phase == kProbeStarting) EnterProbeCall(phase);
-  if (phase == kProbeInCall && probe.pausesLeft[1] == 0) {
-    CompleteProbe(probe);
-    LeaveProbeCall(phase);
+  if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
+  if (storage.phase == kProbeInCall && probe.pausesLeft[1] == 0) {
+    if (probe.kind == ProbeKind::FileType) {
+      storage.ProbedFileType = probe.object.fileType;
+    } else {
+      const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, probe.object.name, layout, Base(0xC00000));
+      storage.nameStatus = probe.object.nameStatus != 0 ? probe.object.nameStatus : status;
+      storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
+    }
+    LeaveProbeCall(storage.phase);
   }
-  probe.ended = phase == kProbeGivenUp || (phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
+  probe.ended = storage.phase == kProbeGivenUp || (storage.phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
 }
 
 void FakeMachine::PauseMilliseconds(uint32_t) {
@@ -307,51 +219,21 @@ void FakeMachine::PauseMilliseconds(uint32_t) {
   }
 }
 
-void FakeMachine::CompleteProbe(Probe& probe) {
-  ProbeStorage& storage = *probe.storage;
-  if (probe.kind == ProbeKind::FileType) {
-    storage.ProbedFileType = probe.object == nullptr ? 0 : probe.object->fileType;
-    return;
-  }
-  if (probe.object == nullptr) {
-    storage.nameStatus = 0xC0000008u;  // STATUS_INVALID_HANDLE
-    return;
-  }
-  uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, probe.object->name, layout, NameBase());
-  if (probe.object->nameStatus != 0) status = probe.object->nameStatus;
-  storage.nameStatus = status;
-  storage.nameReply = {status, static_cast<uint32_t>(storage.NameQueryBuffer.size()), NameBase()};
-}
-
-bool FakeMachine::IsWorkerRunning(int32_t worker) {
-  auto found = probes_.find(worker);
-  return found != probes_.end() && !found->second.ended;
-}
-
-void FakeMachine::KillWorker(int32_t worker) {
-  ++kills;
-  probes_.erase(worker);
-}
-
 TreeItem FakeMachine::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
-  if (refuseTreeInserts) {
-    tree.push_back({0, text, parent, image, selectedImage});
-    return 0;
-  }
-  const TreeItem item = nextItem_;
-  nextItem_ += 0x10;
-  tree.push_back({item, text, parent, image, selectedImage});
+  const TreeItem item = refuseTreeInserts ? 0 : (nextItem_ += 0x10);
+  const std::string selected = selectedImage == image ? "" : "/" + std::to_string(selectedImage);
+  tree.push_back({item, parent, text + " [" + std::to_string(image) + selected + "]"});
   return item;
 }
 
 std::string FakeMachine::TreeText() const {
   std::string text;
   std::function<void(TreeItem, int)> add = [&](TreeItem parent, int depth) {
-    for (const TreeNode& node : tree) {
-      if (node.parent != parent) continue;
-      text += std::string(2 * depth, ' ') + node.text + " [" + std::to_string(node.image) + "]\n";
-      if (node.item != 0) add(node.item, depth + 1);
-    }
+    for (const TreeNode& node : tree)
+      if (node.parent == parent) {
+        text += std::string(2 * depth, ' ') + node.line + "\n";
+        if (node.item != 0) add(node.item, depth + 1);
+      }
   };
   add(0, 0);
   return text;
