@@ -151,25 +151,13 @@ const FakeObject& FakeMachine::Object(SysHandle handle) {
   return found == open.end() || !found->second.second ? none : *found->second.second;
 }
 
-// A process handle of OpenProcess, or a duplicated one, names the process of its id.
-const FakeProcess* FakeMachine::ProcessOf(SysHandle handle) {
-  auto found = open.find(handle);
-  if (found == open.end()) return nullptr;
-  auto process = processes.find(found->second.second ? found->second.second->pid : found->second.first);
-  return process == processes.end() ? nullptr : &process->second;
-}
-
-uint32_t FakeMachine::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
-  const FakeProcess* found = ProcessOf(process);
-  if (!found || found->imagePath.empty() || found->imagePath.size() + 1 > size) return 0;  // none, or does not fit
-  text = found->imagePath;
-  return static_cast<uint32_t>(text.size());
-}
-
-uint32_t FakeMachine::GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) {
-  const FakeProcess* found = ProcessOf(process);
-  if (!found || found->modulePath.empty() || found->modulePath.size() + 1 > size) return 0;
-  text = found->modulePath;
+// The path of the handle's process, when there is one and it fits into `size` with its zero.
+uint32_t FakeMachine::PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size) {
+  auto found = open.find(process);
+  auto named = found == open.end() ? processes.end()
+                                   : processes.find(found->second.second ? found->second.second->pid : found->second.first);
+  if (named == processes.end() || (named->second.*path).empty() || (named->second.*path).size() + 1 > size) return 0;
+  text = named->second.*path;
   return static_cast<uint32_t>(text.size());
 }
 

@@ -101,8 +101,12 @@ class FakeMachine : public InventorySystem {
   bool EnableDebugPrivilege() override { return ++debugPrivilegeCalls; }
   void Sleep(uint32_t) override { ++sleeps; }
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
-  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override;
-  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override;
+  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
+    return PathAnswer(process, &FakeProcess::imagePath, text, size);
+  }
+  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override {
+    return PathAnswer(process, &FakeProcess::modulePath, text, size);
+  }
   uint32_t GetProcessId(SysHandle process) override { return Object(process).pid; }
   uint32_t GetThreadId(SysHandle thread) override { return Object(thread).tid; }
   uint32_t GetProcessIdOfThread(SysHandle thread) override { return Object(thread).pid; }
@@ -126,7 +130,7 @@ class FakeMachine : public InventorySystem {
     bool ended;
   };
   const FakeObject& Object(SysHandle handle);
-  const FakeProcess* ProcessOf(SysHandle handle);
+  uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   void AdvanceProbe(Probe& probe);
 
   SysHandle nextHandle_ = 0x100;

@@ -83,18 +83,25 @@ TEST_F(InventoryTest, EmptyOrFailedSnapshotLogsTheBannerOnlyInBothLanguages) {
 }
 
 // Calibration and walk each probe with 24 bytes, then read with the reported length +
-// 20,000,000; the short list only after the extended one is refused.
-TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefused) {
-  for (bool refused : {false, true}) {
+// 20,000,000; the short list (16-bit owner and value) only after the extended one is refused.
+TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
+  const std::tuple<RecordLayout, bool, std::vector<uint32_t>, size_t, const char*> cases[] = {
+      {RecordLayout::Bits32, false, {64, 64, 64, 64}, 8 + 28, "70000"},
+      {RecordLayout::Bits64, false, {64, 64, 64, 64}, 16 + 40, "70000"},
+      {RecordLayout::Bits32, true, {64, 16, 16, 64, 16, 16}, 4 + 16, "4464"},
+      {RecordLayout::Bits64, true, {64, 16, 16, 64, 16, 16}, 8 + 24, "4464"}};
+  for (const auto& [layout, refused, classes, listSize, number] : cases) {
     SetUp();
+    m.layout = layout;
     m.extendedListRefused = refused;
-    m.processes[70000] = {"\\Device\\HarddiskVolume2\\big.exe"};
-    m.AddHandle(70000, Type(kEvent), 0x11170, 0x1F0003);
+    m.processes[70000] = m.processes[4464] = {"\\Device\\HarddiskVolume2\\Windows\\explorer.exe"};
+    m.AddHandle(70000, Type(kFile), 0x11170, 0x12019F, {.fileType = 3, .name = u"\\Device\\NamedPipe\\lurvik"});
+    m.objects[{4464, 0x1170}] = m.objects[{70000, 0x11170}];
     TakeInventory(m);
-    EXPECT_EQ(m.queriedClasses, (refused ? std::vector<uint32_t>{64, 16, 16, 64, 16, 16} : std::vector<uint32_t>{64, 64, 64, 64}));
-    EXPECT_EQ(m.queriedSizes.back(), 20000000u + (refused ? 4 + 16 : 8 + 28));
-    EXPECT_EQ(LogBody(), refused ? "4464 / unbekannt\r\n  Event\r\n    Handle: 4464\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n"
-                                 : "70000 / big.exe\r\n  Event\r\n    Handle: 70000\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n");
+    EXPECT_EQ(m.queriedClasses, classes) << number;
+    EXPECT_EQ(m.queriedSizes.back(), 20000000u + listSize) << number;
+    EXPECT_EQ(LogBody(), number + std::string(" / explorer.exe\r\n  File\r\n    Handle: ") + number +
+                             "\r\n      Name of Object: \\Device\\NamedPipe\\lurvik\r\n      Opened with Access Rights: 0x12019F (0x1F01FF)\r\n");
   }
 }
 
@@ -202,16 +209,6 @@ TEST_F(InventoryTest, GermanLabelsAndUnsignedValues) {
             "500 / a.exe\r\n  Process\r\n    Handle: 32772\r\n      Prozesserzeuger: C:\\a.exe\r\n      PID: 500\r\n"
             "      Ge\xF6" "ffnet mit Zugriffsrechten: 0x80000000 (0x1F0FFF)\r\n");
   EXPECT_EQ(m.statusTexts.front(), "...lese Handles von 500 / a.exe");
-}
-
-TEST_F(InventoryTest, SixtyFourBitLayoutEndToEnd) {
-  m.layout = RecordLayout::Bits64;
-  m.processes[70000] = {"\\Device\\HarddiskVolume2\\Windows\\explorer.exe"};
-  m.AddHandle(70000, Type(kFile), 0x12345, 0x12019F, {.fileType = 3, .name = u"\\Device\\NamedPipe\\lurvik"});
-  TakeInventory(m);
-  EXPECT_EQ(TypeNumberOffset, static_cast<int32_t>(kTypeShift));
-  EXPECT_EQ(LogBody(), "70000 / explorer.exe\r\n  File\r\n    Handle: 74565\r\n      Name of Object: \\Device\\NamedPipe\\lurvik\r\n"
-                       "      Opened with Access Rights: 0x12019F (0x1F01FF)\r\n");
 }
 
 }  // namespace
