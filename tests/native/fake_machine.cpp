@@ -13,13 +13,14 @@ constexpr uint32_t kInfoLengthMismatch = 0xC0000004u;
 
 // OBJECT_TYPES_INFORMATION: a ULONG count, then OBJECT_TYPE_INFORMATION records aligned to the
 // pointer size (the name string, 13 ULONGs, GENERIC_MAPPING with GenericAll fourth, ...).
-// SYSTEM_HANDLE_INFORMATION (class 16) and SYSTEM_HANDLE_INFORMATION_EX (class 64) entries.
-struct ReplyForm {
-  size_t pointer, typesFirst, typeFixed, typeGenericAll, shortFirst, shortSize, shortAccess, extendedFirst, extendedSize;
-};
-constexpr ReplyForm kForm32 = {4, 4, 96, 72, 4, 16, 12, 8, 28};
-constexpr ReplyForm kForm64 = {8, 8, 104, 80, 8, 24, 16, 16, 40};
-const ReplyForm& FormOf(RecordLayout layout) { return layout == RecordLayout::Bits64 ? kForm64 : kForm32; }
+struct TypesForm { size_t pointer, first, fixed, genericAll; };
+constexpr TypesForm kTypes32 = {4, 4, 96, 72}, kTypes64 = {8, 8, 104, 80};
+
+// Entries of SYSTEM_HANDLE_INFORMATION (class 16) and SYSTEM_HANDLE_INFORMATION_EX (class 64):
+// byte offsets and widths of their fields, in the 32- and 64-bit layouts.
+struct EntryForm { size_t countWidth, first, size, object, owner, ownerWidth, backTrace, type, typeWidth, attributes, value, valueWidth, access; };
+constexpr EntryForm kEntryForms[2][2] = {{{4, 4, 16, 8, 0, 2, 2, 4, 1, 5, 6, 2, 12}, {4, 8, 24, 8, 0, 2, 2, 4, 1, 5, 6, 2, 16}},
+                                         {{4, 8, 28, 0, 4, 4, 16, 18, 2, 20, 8, 4, 12}, {8, 16, 40, 0, 8, 8, 28, 30, 2, 32, 16, 8, 24}}};
 
 // The needed length always, the reply only when it fits.
 NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& buffer, uint64_t base, uint32_t status) {
@@ -42,55 +43,44 @@ std::u16string Widen(const std::string& text) {
 }
 
 std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base) {
-  const ReplyForm& form = FormOf(layout);
+  const TypesForm& form = layout == RecordLayout::Bits64 ? kTypes64 : kTypes32;
   std::vector<uint8_t> bytes;
   Put(bytes, 0, types.size(), 4);
-  size_t at = form.typesFirst;
+  size_t at = form.first;
   for (const FakeType& type : types) {
     const std::u16string name = Widen(type.name);
     const size_t maxLength = type.maxLength < 0 ? name.size() * 2 + 2 : static_cast<size_t>(type.maxLength);
     Put(bytes, at, name.size() * 2, 2);
     Put(bytes, at + 2, maxLength, 2);
-    Put(bytes, at + form.pointer, base + at + form.typeFixed, form.pointer);
-    Put(bytes, at + form.typeGenericAll, type.genericAll, 4);
-    for (size_t i = 0; i < name.size(); ++i) Put(bytes, at + form.typeFixed + 2 * i, name[i], 2);
-    at += form.typeFixed + (maxLength + form.pointer - 1) / form.pointer * form.pointer;
+    Put(bytes, at + form.pointer, base + at + form.fixed, form.pointer);
+    Put(bytes, at + form.genericAll, type.genericAll, 4);
+    for (size_t i = 0; i < name.size(); ++i) Put(bytes, at + form.fixed + 2 * i, name[i], 2);
+    at += form.fixed + (maxLength + form.pointer - 1) / form.pointer * form.pointer;
     bytes.resize(std::max(bytes.size(), at), 0);
   }
   return bytes;
 }
 
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout) {
-  const ReplyForm& form = FormOf(layout);
-  const size_t p = form.pointer;
-  const bool extended = infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS;
-  const size_t first = extended ? form.extendedFirst : form.shortFirst, size = extended ? form.extendedSize : form.shortSize;
-  std::vector<uint8_t> bytes(first + entries.size() * size, 0);
-  Put(bytes, 0, entries.size(), extended ? p : 4);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const FakeEntry& e = entries[i];
-    const size_t at = first + i * size;
-    Put(bytes, at + (extended ? 0 : 8), 0xCAFE0000u, p);  // object address
-    if (extended) {
-      Put(bytes, at + p, e.ownerPid, p);
-      Put(bytes, at + 2 * p, e.handleValue, p);
-      Put(bytes, at + 3 * p, e.grantedAccess, 4);
-      Put(bytes, at + 3 * p + 4, 0xBEEF, 2);  // back-trace index
-      Put(bytes, at + 3 * p + 6, e.typeNumber, 2);
-    } else {
-      Put(bytes, at, e.ownerPid & 0xFFFF, 2);
-      Put(bytes, at + 2, 0xBEEF, 2);  // back-trace index in the upper half of the owner field
-      Put(bytes, at + 4, e.typeNumber & 0xFF, 1);
-      Put(bytes, at + 5, 0x02, 1);
-      Put(bytes, at + 6, e.handleValue & 0xFFFF, 2);
-      Put(bytes, at + form.shortAccess, e.grantedAccess, 4);
-    }
+  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4;
+  const EntryForm& f = kEntryForms[infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS][p == 8];
+  std::vector<uint8_t> bytes(f.first + entries.size() * f.size, 0);
+  Put(bytes, 0, entries.size(), f.countWidth);
+  for (size_t i = 0; i < entries.size(); ++i) {  // each field cut to its width
+    const size_t at = f.first + i * f.size;
+    Put(bytes, at + f.object, 0xCAFE0000u, p);
+    Put(bytes, at + f.owner, entries[i].ownerPid, f.ownerWidth);
+    Put(bytes, at + f.backTrace, 0xBEEF, 2);
+    Put(bytes, at + f.type, entries[i].typeNumber, f.typeWidth);
+    Put(bytes, at + f.attributes, i % 2 ? 0x02 : 0, 1);  // the inherit flag on every second entry
+    Put(bytes, at + f.value, entries[i].handleValue, f.valueWidth);
+    Put(bytes, at + f.access, entries[i].grantedAccess, 4);
   }
   return bytes;
 }
 
 uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base) {
-  const size_t p = FormOf(layout).pointer, length = name.size() * 2;  // UNICODE_STRING, then the characters
+  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4, length = name.size() * 2;  // UNICODE_STRING, then the characters
   if (length + 2 > 0xFFFF || 2 * p + length + 2 > buffer.size()) return kInfoLengthMismatch;
   std::fill(buffer.begin(), buffer.end(), 0);
   Put(buffer, 0, length, 2);
