@@ -159,28 +159,15 @@ TEST_F(InventoryTest, ExactLogAndTreeOfOneProcess) {
   TakeInventory(m);
   EXPECT_EQ(LogText, kBannerEnglish +
                          "500 / notepad.exe\r\n"
-                         "  Key\r\n"
-                         "    Handle: 8\r\n"
-                         "      Name of Object: \\REGISTRY\\MACHINE\\SOFTWARE\r\n"
+                         "  Key\r\n    Handle: 8\r\n      Name of Object: \\REGISTRY\\MACHINE\\SOFTWARE\r\n"
                          "      Opened with Access Rights: 0x20019 (0xF003F)\r\n"
-                         "  Event\r\n"
-                         "    Handle: 12\r\n"
-                         "      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n");
+                         "  Event\r\n    Handle: 12\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n");
   EXPECT_EQ(m.TreeText(),
-            "500 / notepad.exe [0]\n"
-            "  Process [2]\n"
-            "  Thread [4]\n"
-            "  File [2]\n"
-            "  Token [9]\n"
-            "  Key [12]\n"
-            "    Handle: 8 [11]\n"
-            "      Name of Object: \\REGISTRY\\MACHINE\\SOFTWARE [12]\n"
+            "500 / notepad.exe [0]\n  Process [2]\n  Thread [4]\n  File [2]\n  Token [9]\n"
+            "  Key [12]\n    Handle: 8 [11]\n      Name of Object: \\REGISTRY\\MACHINE\\SOFTWARE [12]\n"
             "      Opened with Access Rights: 0x20019 (0xF003F) [12]\n"
-            "  Event [6]\n"
-            "    Handle: 12 [11]\n"
-            "      Opened with Access Rights: 0x1F0003 (0x1F0003) [11]\n"
-            "  Desktop [8]\n"
-            "  WindowStation [10]\n");
+            "  Event [6]\n    Handle: 12 [11]\n      Opened with Access Rights: 0x1F0003 (0x1F0003) [11]\n"
+            "  Desktop [8]\n  WindowStation [10]\n");
 }
 
 // Three entries, so the progress positions are 200/3, 300/3 and 400/3 cut to whole numbers.

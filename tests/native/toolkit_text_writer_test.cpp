@@ -25,16 +25,9 @@ struct ScriptedSink : FileSink {
     bytes.append(text, taken);
     return taken;
   }
-  bool MovePosition(int32_t distance) override {
-    events += " M" + std::to_string(distance);
-    return !failMove;
-  }
-  bool Close() override {
-    events += " C";
-    return !failClose;
-  }
-  std::string& events;
-  std::string& bytes;
+  bool MovePosition(int32_t distance) override { return events += " M" + std::to_string(distance), !failMove; }
+  bool Close() override { return events += " C", !failClose; }
+  std::string &events, &bytes;
   uint64_t capacity;
   bool failMove, failClose;
 };
