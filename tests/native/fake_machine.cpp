@@ -166,7 +166,7 @@ int32_t FakeMachine::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> st
   return nextWorker_++;
 }
 
-// Passes every phase whose pauses are used up, as the probe's thread would: enters its call
+// pausesLeft: starting, in the call, ending. Passes every phase whose pauses are used up, as the probe's thread would: enters its call
 // unless given up, writes its result and leaves, ends. Given up while starting, it ends when
 // its start-up is over, without its call.
 void FakeMachine::AdvanceProbe(Probe& probe) {

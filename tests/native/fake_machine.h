@@ -122,14 +122,8 @@ class FakeMachine : public InventorySystem {
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
 
  private:
-  struct Probe {
-    ProbeKind kind;
-    std::shared_ptr<ProbeStorage> storage;
-    FakeObject object;
-    int pausesLeft[3];  // starting, in the call, ending
-    bool ended;
-  };
-  const FakeObject& Object(SysHandle handle);
+  struct Probe { ProbeKind kind; std::shared_ptr<ProbeStorage> storage; FakeObject object; int pausesLeft[3]; bool ended; };
+  const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   void AdvanceProbe(Probe& probe);
 
