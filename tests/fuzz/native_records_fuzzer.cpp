@@ -18,37 +18,37 @@ void Require(bool condition, const char* what) {
   std::abort();
 }
 
-// True when `length` bytes equal to the little-endian value or text occur in [from, to).
-bool Occurs(const uint8_t* from, const uint8_t* to, const void* bytes, size_t length) {
-  if (length == 0) return true;
-  for (const uint8_t* at = from; at + length <= to; ++at)
-    if (std::memcmp(at, bytes, length) == 0) return true;
+// True when the bytes occur in [from, to); nothing occurs everywhere.
+bool Occurs(const uint8_t* from, const uint8_t* to, const std::vector<uint8_t>& bytes) {
+  if (bytes.empty()) return true;
+  for (const uint8_t* at = from; at + bytes.size() <= to; ++at)
+    if (std::memcmp(at, bytes.data(), bytes.size()) == 0) return true;
   return false;
 }
 
-bool TextOccurs(const uint8_t* data, size_t size, const std::u16string& text) {
+// A value as `width` little-endian bytes; a zero value as none (zero fields are everywhere).
+std::vector<uint8_t> Bytes(uint64_t value, size_t width) {
+  Require(width >= 8 || value >> (8 * width) == 0, "value fits its field");
   std::vector<uint8_t> bytes;
-  for (char16_t c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
-  return text.size() * 2 <= size && Occurs(data, data + size, bytes.data(), bytes.size());
+  for (size_t i = 0; i < width && value != 0; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  return bytes;
 }
 
-bool ValueOccurs(const uint8_t* from, const uint8_t* to, uint64_t value, size_t width) {
-  uint8_t bytes[8];
-  for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  return value == 0 || Occurs(from, to, bytes, width);
+std::vector<uint8_t> Bytes(const std::u16string& text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+  return bytes;
 }
 
 void CheckLayout(const uint8_t* data, size_t size, RecordLayout layout, uint64_t base) {
   const bool wide = layout == RecordLayout::Bits64;
+  const uint8_t* end = data + size;
   // Type list: at most maxRecords, and no more fixed parts (96 or 104 bytes) than fit.
   const size_t first = wide ? 8 : 4, fixed = wide ? 104 : 96;
   const auto types = lurvik::ParseObjectTypes(data, size, base, layout, 40);
-  Require(types.size() <= 40, "type count within maxRecords");
-  Require(types.size() <= (size < first ? 0 : (size - first) / fixed), "type records fit in the buffer");
-  for (const lurvik::TypeRecord& type : types) {
-    Require(TextOccurs(data, size, type.name), "type name inside the buffer");
-    Require(ValueOccurs(data, data + size, type.genericAll, 4), "GenericAll inside the buffer");
-  }
+  Require(types.size() <= 40 && types.size() <= (size < first ? 0 : (size - first) / fixed), "type records fit");
+  for (const lurvik::TypeRecord& type : types)
+    Require(Occurs(data, end, Bytes(type.name)) && Occurs(data, end, Bytes(type.genericAll, 4)), "type fields inside the buffer");
   // Handle lists: entries (first offset, size) of class 16 and class 64.
   const size_t forms[2][3] = {{16, wide ? 8u : 4u, wide ? 24u : 16u}, {64, wide ? 16u : 8u, wide ? 40u : 28u}};
   for (const auto& form : forms) {
@@ -60,12 +60,11 @@ void CheckLayout(const uint8_t* data, size_t size, RecordLayout layout, uint64_t
     Require(!lurvik::ReadHandleEntry(data, size, infoClass, layout, room, entry), "no entry past the buffer");
     for (uint64_t i = 0; i < count && i < 64; ++i) {
       Require(lurvik::ReadHandleEntry(data, size, infoClass, layout, i, entry), "counted entry readable");
-      const uint8_t* slot = data + form[1] + i * form[2];
+      const uint8_t *slot = data + form[1] + i * form[2], *slotEnd = slot + form[2];
       const size_t narrow = infoClass == 16 ? 2 : (wide ? 8 : 4);
-      Require(ValueOccurs(slot, slot + form[2], entry.ownerPid, narrow == 8 ? 4 : narrow) &&
-                  ValueOccurs(slot, slot + form[2], entry.handleValue, narrow) &&
-                  ValueOccurs(slot, slot + form[2], entry.grantedAccess, 4) &&
-                  ValueOccurs(slot, slot + form[2], entry.typeNumber, infoClass == 16 ? 1 : 2),
+      Require(Occurs(slot, slotEnd, Bytes(entry.ownerPid, narrow == 8 ? 4 : narrow)) &&
+                  Occurs(slot, slotEnd, Bytes(entry.handleValue, narrow)) && Occurs(slot, slotEnd, Bytes(entry.grantedAccess, 4)) &&
+                  Occurs(slot, slotEnd, Bytes(entry.typeNumber, infoClass == 16 ? 1 : 2)),
               "entry fields from inside their slot");
     }
   }
@@ -74,7 +73,7 @@ void CheckLayout(const uint8_t* data, size_t size, RecordLayout layout, uint64_t
   const bool read = lurvik::ParseObjectName(data, size, base, layout, name);
   Require(read || name.empty(), "a refused name is empty");
   Require(!read || (size >= 2 && name.size() == (data[0] | data[1] << 8) / 2u), "name length from its record");
-  Require(TextOccurs(data, size, name), "object name inside the buffer");
+  Require(Occurs(data, end, Bytes(name)), "object name inside the buffer");
 }
 
 }  // namespace

@@ -10,30 +10,11 @@
 
 using namespace lurvik;
 
-namespace {
-
-// code, item, window, type, data1 of an event.
-using Fields = std::tuple<int32_t, int32_t, intptr_t, int32_t, intptr_t>;
-
-WindowEvent Event(const Fields& f) {
-  WindowEvent e;
-  std::tie(e.code, e.item, e.window, e.type, e.data1) = f;
-  return e;
-}
-
-std::vector<Fields> Drain(EventQueue& queue) {
-  std::vector<Fields> taken;
-  WindowEvent e;
-  while (queue.Take(e)) taken.emplace_back(e.code, e.item, e.window, e.type, e.data1);
-  return taken;
-}
-
-}  // namespace
-
 // An event equal in code, item, window and type to the last queued one collapses into it
 // (the first one's data stay); anything else keeps its place. Dropping a window removes only
-// its events.
+// its events. Events are code, item, window, type and data1.
 TEST(EventQueue, IdenticalNeighboursCollapseOthersKeepOrder) {
+  using Fields = std::tuple<int32_t, int32_t, intptr_t, int32_t, intptr_t>;
   struct Case { std::vector<Fields> posts; intptr_t dropped; std::vector<Fields> taken; };
   const Case cases[] = {
       {{{EVENT_MAXIMIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 7, -1, 0}, {EVENT_SIZE, 0, 8, -1, 0},
@@ -46,9 +27,15 @@ TEST(EventQueue, IdenticalNeighboursCollapseOthersKeepOrder) {
       {{{EVENT_MOVE, 1, 1, -1, 0}, {EVENT_MOVE, 2, 2, -1, 0}, {EVENT_CLOSE, 1, 1, -1, 0}}, 1, {{EVENT_MOVE, 2, 2, -1, 0}}}};
   for (const Case& c : cases) {
     EventQueue queue;
-    for (const Fields& f : c.posts) queue.Post(Event(f));
+    WindowEvent e;
+    for (const Fields& f : c.posts) {
+      std::tie(e.code, e.item, e.window, e.type, e.data1) = f;
+      queue.Post(e);
+    }
     if (c.dropped) queue.DropWindow(c.dropped);
-    EXPECT_EQ(Drain(queue), c.taken);
+    std::vector<Fields> taken;
+    while (queue.Take(e)) taken.emplace_back(e.code, e.item, e.window, e.type, e.data1);
+    EXPECT_EQ(taken, c.taken);
   }
 }
 
@@ -58,9 +45,10 @@ TEST(EventQueue, EmptyQueueAndTakenEventsAllowRepost) {
   out.code = 42;
   EXPECT_FALSE(queue.Take(out));
   EXPECT_EQ(out.code, 42) << "an empty queue leaves the event untouched";
-  queue.Post(Event({EVENT_CLOSE, 1, 1, -1, 0}));
+  const WindowEvent close = {EVENT_CLOSE, 1, 1, -1, 0};
+  queue.Post(close);
   ASSERT_TRUE(queue.Take(out));
-  queue.Post(Event({EVENT_CLOSE, 1, 1, -1, 0}));  // the earlier one left the queue: not a duplicate
+  queue.Post(close);  // the earlier one left the queue: not a duplicate
   EXPECT_EQ(queue.Size(), 1u);
 }
 

@@ -1,10 +1,8 @@
-// The scripted fake machine: reply builders that lay records out exactly as the system does
-// in both pointer widths, and a handle table of its own so that every open, duplicate and
-// close of the scan can be checked (a leaked or twice-closed handle shows up in the counts).
+// The fake machine: reply layouts written from the structure definitions with offsets of
+// their own, and a handle table of its own, so that a leaked or twice-closed handle shows.
 #include "tests/native/fake_machine.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace lurvik {
@@ -13,157 +11,108 @@ namespace {
 
 constexpr uint32_t kInfoLengthMismatch = 0xC0000004u;
 
+// OBJECT_TYPES_INFORMATION: a ULONG count, then OBJECT_TYPE_INFORMATION records aligned to the
+// pointer size (the name string, 13 ULONGs, GENERIC_MAPPING with GenericAll fourth, ...).
+struct TypesForm { size_t pointer, first, fixed, genericAll; };
+constexpr TypesForm kTypes32 = {4, 4, 96, 72}, kTypes64 = {8, 8, 104, 80};
+
+// Entries of SYSTEM_HANDLE_INFORMATION (class 16) and SYSTEM_HANDLE_INFORMATION_EX (class 64):
+// byte offsets and widths of their fields, in the 32- and 64-bit layouts.
+struct EntryForm { size_t countWidth, first, size, object, owner, ownerWidth, backTrace, type, typeWidth, attributes, value, valueWidth, access; };
+constexpr EntryForm kEntryForms[2][2] = {{{4, 4, 16, 8, 0, 2, 2, 4, 1, 5, 6, 2, 12}, {4, 8, 24, 8, 0, 2, 2, 4, 1, 5, 6, 2, 16}},
+                                         {{4, 8, 28, 0, 4, 4, 16, 18, 2, 20, 8, 4, 12}, {8, 16, 40, 0, 8, 8, 28, 30, 2, 32, 16, 8, 24}}};
+
+// The needed length always, the reply only when it fits.
+NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& buffer, uint64_t base, uint32_t status) {
+  if (buffer.size() < reply.size()) return {kInfoLengthMismatch, static_cast<uint32_t>(reply.size()), base};
+  std::copy(reply.begin(), reply.end(), buffer.begin());
+  return {status, static_cast<uint32_t>(reply.size()), base};
+}
+
+}  // namespace
+
 void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
   if (bytes.size() < offset + width) bytes.resize(offset + width, 0);
   for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// The record layouts, written here from the structure definitions on their own so that a
-// layout fault of the readers under test shows: OBJECT_TYPES_INFORMATION (a ULONG count, the
-// OBJECT_TYPE_INFORMATION records aligned to the pointer size, GenericAll the fourth ULONG of
-// the GENERIC_MAPPING after the name and 13 ULONGs), SYSTEM_HANDLE_INFORMATION (class 16) and
-// SYSTEM_HANDLE_INFORMATION_EX (class 64), and the UNICODE_STRING of the object name.
-struct ReplyForm {
-  size_t pointer, typesFirst, typeFixed, typeGenericAll, shortFirst, shortSize, shortAccess, extendedFirst, extendedSize;
-};
-constexpr ReplyForm kForm32 = {4, 4, 96, 72, 4, 16, 12, 8, 28};
-constexpr ReplyForm kForm64 = {8, 8, 104, 80, 8, 24, 16, 16, 40};
-const ReplyForm& FormOf(RecordLayout layout) { return layout == RecordLayout::Bits64 ? kForm64 : kForm32; }
-size_t PointerSize(RecordLayout layout) { return FormOf(layout).pointer; }
-
-// Answers a query the way the system does: the needed length always, the reply only when it fits.
-NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& buffer, uint64_t base, uint32_t status) {
-  NativeReply answer;
-  answer.returnedLength = static_cast<uint32_t>(reply.size());
-  answer.baseAddress = base;
-  if (buffer.size() < reply.size()) {
-    answer.status = kInfoLengthMismatch;
-    return answer;
-  }
-  std::copy(reply.begin(), reply.end(), buffer.begin());
-  answer.status = status;
-  return answer;
-}
-
-}  // namespace
-
 std::u16string Widen(const std::string& text) {
   std::u16string wide;
-  for (char c : text) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  for (char c : text) wide.push_back(static_cast<unsigned char>(c));
   return wide;
 }
 
 std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base) {
-  const ReplyForm& form = FormOf(layout);
+  const TypesForm& form = layout == RecordLayout::Bits64 ? kTypes64 : kTypes32;
   std::vector<uint8_t> bytes;
   Put(bytes, 0, types.size(), 4);
-  size_t at = form.typesFirst;
+  size_t at = form.first;
   for (const FakeType& type : types) {
     const std::u16string name = Widen(type.name);
     const size_t maxLength = type.maxLength < 0 ? name.size() * 2 + 2 : static_cast<size_t>(type.maxLength);
     Put(bytes, at, name.size() * 2, 2);
     Put(bytes, at + 2, maxLength, 2);
-    Put(bytes, at + form.pointer, base + at + form.typeFixed, form.pointer);
-    Put(bytes, at + form.typeGenericAll, type.genericAll, 4);
-    for (size_t i = 0; i < name.size(); ++i) Put(bytes, at + form.typeFixed + 2 * i, name[i], 2);
-    at += form.typeFixed + (maxLength + form.pointer - 1) / form.pointer * form.pointer;
+    Put(bytes, at + form.pointer, base + at + form.fixed, form.pointer);
+    Put(bytes, at + form.genericAll, type.genericAll, 4);
+    for (size_t i = 0; i < name.size(); ++i) Put(bytes, at + form.fixed + 2 * i, name[i], 2);
+    at += form.fixed + (maxLength + form.pointer - 1) / form.pointer * form.pointer;
     bytes.resize(std::max(bytes.size(), at), 0);
   }
   return bytes;
 }
 
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout) {
-  const ReplyForm& form = FormOf(layout);
-  const size_t p = form.pointer;
-  const bool extended = infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS;
-  const size_t first = extended ? form.extendedFirst : form.shortFirst, size = extended ? form.extendedSize : form.shortSize;
-  std::vector<uint8_t> bytes(first + entries.size() * size, 0);
-  Put(bytes, 0, entries.size(), extended ? p : 4);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const FakeEntry& e = entries[i];
-    const size_t at = first + i * size;
-    Put(bytes, at + (extended ? 0 : 8), 0xCAFE0000u, p);  // object address
-    if (extended) {
-      Put(bytes, at + p, e.ownerPid, p);
-      Put(bytes, at + 2 * p, e.handleValue, p);
-      Put(bytes, at + 3 * p, e.grantedAccess, 4);
-      Put(bytes, at + 3 * p + 4, 0xBEEF, 2);  // back-trace index
-      Put(bytes, at + 3 * p + 6, e.typeNumber, 2);
-    } else {
-      Put(bytes, at, e.ownerPid & 0xFFFF, 2);
-      Put(bytes, at + 2, 0xBEEF, 2);  // back-trace index in the upper half of the owner field
-      Put(bytes, at + 4, e.typeNumber & 0xFF, 1);
-      Put(bytes, at + 5, 0x02, 1);
-      Put(bytes, at + 6, e.handleValue & 0xFFFF, 2);
-      Put(bytes, at + form.shortAccess, e.grantedAccess, 4);
-    }
+  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4;
+  const EntryForm& f = kEntryForms[infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS][p == 8];
+  std::vector<uint8_t> bytes(f.first + entries.size() * f.size, 0);
+  Put(bytes, 0, entries.size(), f.countWidth);
+  for (size_t i = 0; i < entries.size(); ++i) {  // each field cut to its width
+    const size_t at = f.first + i * f.size;
+    Put(bytes, at + f.object, 0xCAFE0000u, p);
+    Put(bytes, at + f.owner, entries[i].ownerPid, f.ownerWidth);
+    Put(bytes, at + f.backTrace, 0xBEEF, 2);
+    Put(bytes, at + f.type, entries[i].typeNumber, f.typeWidth);
+    Put(bytes, at + f.attributes, i % 2 ? 0x02 : 0, 1);  // the inherit flag on every second entry
+    Put(bytes, at + f.value, entries[i].handleValue, f.valueWidth);
+    Put(bytes, at + f.access, entries[i].grantedAccess, 4);
   }
   return bytes;
 }
 
-uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout,
-                               uint64_t base) {
-  const size_t header = 2 * PointerSize(layout);
-  const size_t length = name.size() * 2;
-  if (length + 2 > 0xFFFF || header + length + 2 > buffer.size()) return kInfoLengthMismatch;
+uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base) {
+  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4, length = name.size() * 2;  // UNICODE_STRING, then the characters
+  if (length + 2 > 0xFFFF || 2 * p + length + 2 > buffer.size()) return kInfoLengthMismatch;
   std::fill(buffer.begin(), buffer.end(), 0);
   Put(buffer, 0, length, 2);
   Put(buffer, 2, length + 2, 2);
-  Put(buffer, PointerSize(layout), name.empty() ? 0 : base + header, PointerSize(layout));
-  for (size_t i = 0; i < name.size(); ++i) Put(buffer, header + 2 * i, name[i], 2);
+  Put(buffer, p, name.empty() ? 0 : base + 2 * p, p);
+  for (size_t i = 0; i < name.size(); ++i) Put(buffer, 2 * p + 2 * i, name[i], 2);
   return 0;
 }
 
-// ----- FakeMachine -----
-
-FakeMachine::FakeMachine() : nextItem_(0x7F0000) {}
-
-FakeMachine::~FakeMachine() = default;
-
-uint64_t FakeMachine::TypesBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0B00000ull : 0x00B00000u; }
-uint64_t FakeMachine::NameBase() const { return layout == RecordLayout::Bits64 ? 0x000001F2A0C00000ull : 0x00C00000u; }
-
-void FakeMachine::AddHandle(uint32_t pid, uint32_t typeNumber, uint64_t value, uint32_t access, FakeObject object) {
-  handles.push_back({pid, typeNumber, value, access});
-  objects[{pid, value}] = std::move(object);
-}
-
 NativeReply FakeMachine::QueryObjectTypes(std::vector<uint8_t>& buffer) {
-  lastDuplicate_ = {0, ~0ull};  // a new scan begins
-  const std::vector<uint8_t> reply =
-      typesReplyOverride ? *typesReplyOverride : BuildObjectTypesReply(types, layout, TypesBase());
+  const std::vector<uint8_t> reply = typesReply ? *typesReply : BuildObjectTypesReply(types, layout, Base(0xB00000));
   typeQuerySizes.push_back(buffer.size());
   if (static_cast<int>(typeQuerySizes.size()) <= typeGrowthQueries)
     types.insert(types.end(), typeGrowth.begin(), typeGrowth.end());
-  return CopyReply(reply, buffer, TypesBase(), typesStatus);
+  return CopyReply(reply, buffer, Base(0xB00000), typesStatus);
 }
 
 NativeReply FakeMachine::QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) {
   queriedClasses.push_back(infoClass);
   queriedSizes.push_back(buffer.size());
-  NativeReply refused;
-  refused.status = STATUS_INVALID_INFO_CLASS_CODE;
-  if (infoClass == SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS && extendedListRefused) return refused;
-  if (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS && infoClass != SYSTEM_HANDLE_INFORMATION_CLASS)
-    return refused;
-  std::vector<uint8_t> reply;
-  if (handleListOverride) {
-    reply = *handleListOverride;
-  } else {
-    std::vector<FakeEntry> entries = handles;
-    // Handles the scan itself holds open to its own process are part of the system's list.
-    for (const auto& open : openHandles_)
-      if (open.second.isProcess && ownProcessTypeNumber != 0)
-        entries.push_back({ownPid, ownProcessTypeNumber, open.first, 0x400});
-    reply = BuildHandleListReply(entries, infoClass, layout);
-  }
-  return CopyReply(reply, buffer, 0x00D00000u, handleListStatus);
+  if (infoClass != SYSTEM_HANDLE_INFORMATION_CLASS && (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS || extendedListRefused))
+    return {STATUS_INVALID_INFO_CLASS_CODE, 0, 0};
+  std::vector<FakeEntry> entries = handles;
+  for (const auto& [handle, what] : open)  // the scan's own process handles are in the system's list
+    if (what.second == nullptr && ownProcessTypeNumber != 0) entries.push_back({ownPid, ownProcessTypeNumber, handle, 0x400});
+  return CopyReply(handleListReply ? *handleListReply : BuildHandleListReply(entries, infoClass, layout), buffer, 0xD00000,
+                   handleListStatus);
 }
 
 std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) {
   std::string text;
-  for (size_t i = 0; i < count && text.size() < maxBytes; ++i)
-    text.push_back(characters[i] < 0x100 ? static_cast<char>(characters[i]) : '?');
+  for (size_t i = 0; i < count && text.size() < maxBytes; ++i) text.push_back(characters[i] < 0x100 ? static_cast<char>(characters[i]) : '?');
   return text;
 }
 
@@ -177,134 +126,75 @@ std::string FakeMachine::PathStripPath(const std::string& path) {
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   openCalls.push_back({access, processId});
-  // The own process can always be opened unless the script lists it as refusing.
-  auto found = processes.find(processId);
-  if (found == processes.end() ? processId != ownPid
-                               : !found->second.openable || found->second.refusedAccess.count(access) != 0)
+  auto found = processes.find(processId);  // the own process opens unless the script says otherwise
+  if (found == processes.end() ? processId != ownPid : !found->second.openable || found->second.refusedAccess.count(access))
     return 0;
-  const SysHandle handle = nextHandle_;
-  nextHandle_ += 4;
-  openHandles_[handle] = {true, processId, nullptr};
-  return handle;
-}
-
-void FakeMachine::CloseHandle(SysHandle handle) {
-  if (openHandles_.erase(handle) == 0) ++badCloses;
+  open[nextHandle_] = {processId, nullptr};
+  return (nextHandle_ += 4) - 4;
 }
 
 DuplicateResult FakeMachine::DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) {
   duplicateAccesses.push_back(access);
-  DuplicateResult result;
-  auto owner = openHandles_.find(ownerProcess);
-  if (owner == openHandles_.end() || !owner->second.isProcess) {
-    result.lastError = 6;  // ERROR_INVALID_HANDLE
-    return result;
-  }
-  const std::pair<uint32_t, uint64_t> key{owner->second.processId, handleValue};
-  duplicateAttempt_ = (key == lastDuplicate_ && lastDuplicateFailed_) ? duplicateAttempt_ + 1 : 0;
-  lastDuplicate_ = key;
-  auto object = objects.find(key);
-  if (object == objects.end()) {
-    result.lastError = 6;
-    lastDuplicateFailed_ = true;
-    return result;
-  }
-  const std::vector<uint32_t>& errors = object->second.duplicationErrors;
-  const uint32_t error = duplicateAttempt_ < static_cast<int>(errors.size()) ? errors[duplicateAttempt_] : 0;
-  lastDuplicateFailed_ = error != 0;
-  if (error != 0) {
-    result.lastError = error;
-    return result;
-  }
-  result.ok = true;
-  result.handle = nextHandle_;
-  nextHandle_ += 4;
-  openHandles_[result.handle] = {false, 0, &object->second};
-  return result;
+  auto owner = open.find(ownerProcess);
+  auto object = owner == open.end() || owner->second.second ? objects.end() : objects.find({owner->second.first, handleValue});
+  if (object == objects.end()) return {false, 6, 0};  // ERROR_INVALID_HANDLE
+  std::vector<uint32_t>& errors = object->second.duplicationErrors;
+  const uint32_t error = errors.empty() ? 0 : errors.front();
+  if (!errors.empty()) errors.erase(errors.begin());
+  if (error != 0) return {false, error, 0};
+  open[nextHandle_] = {0, &object->second};
+  return {true, 0, (nextHandle_ += 4) - 4};
 }
 
-const FakeObject* FakeMachine::ObjectOf(SysHandle handle) const {
-  auto found = openHandles_.find(handle);
-  return found == openHandles_.end() || found->second.isProcess ? nullptr : found->second.object;
+const FakeObject& FakeMachine::Object(SysHandle handle) {
+  static const FakeObject none;
+  auto found = open.find(handle);
+  return found == open.end() || !found->second.second ? none : *found->second.second;
 }
 
-int64_t FakeMachine::ProcessIdOf(SysHandle handle) const {
-  auto found = openHandles_.find(handle);
-  if (found == openHandles_.end()) return -1;
-  if (found->second.isProcess) return found->second.processId;
-  const FakeObject* object = found->second.object;
-  return object->kind == ObjectKind::Process ? static_cast<int64_t>(object->processId) : -1;
-}
-
-uint32_t FakeMachine::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
-  auto found = processes.find(static_cast<uint32_t>(ProcessIdOf(process)));
-  if (ProcessIdOf(process) < 0 || found == processes.end() || found->second.imagePath.empty()) return 0;
-  if (found->second.imagePath.size() + 1 > size) return 0;  // does not fit: failure
-  text = found->second.imagePath;
+// The path of the handle's process, when there is one and it fits into `size` with its zero.
+uint32_t FakeMachine::PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size) {
+  auto found = open.find(process);
+  auto named = found == open.end() ? processes.end()
+                                   : processes.find(found->second.second ? found->second.second->pid : found->second.first);
+  if (named == processes.end() || (named->second.*path).empty() || (named->second.*path).size() + 1 > size) return 0;
+  text = named->second.*path;
   return static_cast<uint32_t>(text.size());
-}
-
-uint32_t FakeMachine::GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) {
-  auto found = processes.find(static_cast<uint32_t>(ProcessIdOf(process)));
-  if (ProcessIdOf(process) < 0 || found == processes.end() || found->second.modulePath.empty()) return 0;
-  if (found->second.modulePath.size() + 1 > size) return 0;
-  text = found->second.modulePath;
-  return static_cast<uint32_t>(text.size());
-}
-
-uint32_t FakeMachine::GetProcessId(SysHandle process) {
-  const FakeObject* object = ObjectOf(process);
-  if (object == nullptr || object->kind != ObjectKind::Process) return 0;
-  return object->processIdAnswer >= 0 ? static_cast<uint32_t>(object->processIdAnswer) : object->processId;
-}
-
-uint32_t FakeMachine::GetThreadId(SysHandle thread) {
-  const FakeObject* object = ObjectOf(thread);
-  return object != nullptr && object->kind == ObjectKind::Thread ? object->threadId : 0;
-}
-
-uint32_t FakeMachine::GetProcessIdOfThread(SysHandle thread) {
-  const FakeObject* object = ObjectOf(thread);
-  return object != nullptr && object->kind == ObjectKind::Thread ? object->processId : 0;
 }
 
 bool FakeMachine::LookupTokenUserName(SysHandle token, std::string& accountName) {
-  const FakeObject* object = ObjectOf(token);
-  if (object == nullptr || object->kind != ObjectKind::Token || object->userName.empty()) return false;
-  accountName = object->userName;
-  return true;
-}
-
-std::string FakeMachine::QueryDosDevice(const std::string& driveName) {
-  auto found = drives.find(driveName);
-  return found == drives.end() ? std::string() : found->second;
+  accountName = Object(token).user;
+  return !accountName.empty();
 }
 
 int32_t FakeMachine::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   if (failProbeStarts) return 0;
   ++probesStarted;
-  const FakeObject* object = ObjectOf(storage->handle);
-  FakeObject none;
-  const FakeObject& o = object == nullptr ? none : *object;
+  const FakeObject& o = Object(storage->handle);
   const int inCall = kind == ProbeKind::FileType ? o.fileTypePolls : o.namePolls;
-  const int32_t worker = nextWorker_++;
-  Probe& probe = probes_[worker] = Probe{kind, storage, object, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
+  Probe& probe = probes_[nextWorker_] = Probe{kind, storage, o, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
   AdvanceProbe(probe);
-  return worker;
+  return nextWorker_++;
 }
 
-// Passes every phase whose pauses are used up, as the probe's thread would: enters its call
+// pausesLeft: starting, in the call, ending. Passes every phase whose pauses are used up, as the probe's thread would: enters its call
 // unless given up, writes its result and leaves, ends. Given up while starting, it ends when
 // its start-up is over, without its call.
 void FakeMachine::AdvanceProbe(Probe& probe) {
-  ProbePhaseCell& phase = probe.storage->phase;
+  ProbeStorage& storage = *probe.storage;
   if (probe.pausesLeft[0] != 0) return;
-  if (phase == kProbeStarting) EnterProbeCall(phase);
-  if (phase == kProbeInCall && probe.pausesLeft[1] == 0) {
-    CompleteProbe(probe);
-    LeaveProbeCall(phase);
+  if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
+  if (storage.phase == kProbeInCall && probe.pausesLeft[1] == 0) {
+    if (probe.kind == ProbeKind::FileType) {
+      storage.ProbedFileType = probe.object.fileType;
+    } else {
+      const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, probe.object.name, layout, Base(0xC00000));
+      storage.nameStatus = probe.object.nameStatus != 0 ? probe.object.nameStatus : status;
+      storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
+    }
+    LeaveProbeCall(storage.phase);
   }
-  probe.ended = phase == kProbeGivenUp || (phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
+  probe.ended = storage.phase == kProbeGivenUp || (storage.phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
 }
 
 void FakeMachine::PauseMilliseconds(uint32_t) {
@@ -318,51 +208,21 @@ void FakeMachine::PauseMilliseconds(uint32_t) {
   }
 }
 
-void FakeMachine::CompleteProbe(Probe& probe) {
-  ProbeStorage& storage = *probe.storage;
-  if (probe.kind == ProbeKind::FileType) {
-    storage.ProbedFileType = probe.object == nullptr ? 0 : probe.object->fileType;
-    return;
-  }
-  if (probe.object == nullptr) {
-    storage.nameStatus = 0xC0000008u;  // STATUS_INVALID_HANDLE
-    return;
-  }
-  uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, probe.object->name, layout, NameBase());
-  if (probe.object->nameStatus != 0) status = probe.object->nameStatus;
-  storage.nameStatus = status;
-  storage.nameReply = {status, static_cast<uint32_t>(storage.NameQueryBuffer.size()), NameBase()};
-}
-
-bool FakeMachine::IsWorkerRunning(int32_t worker) {
-  auto found = probes_.find(worker);
-  return found != probes_.end() && !found->second.ended;
-}
-
-void FakeMachine::KillWorker(int32_t worker) {
-  ++kills;
-  probes_.erase(worker);
-}
-
 TreeItem FakeMachine::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
-  if (refuseTreeInserts) {
-    tree.push_back({0, text, parent, image, selectedImage});
-    return 0;
-  }
-  const TreeItem item = nextItem_;
-  nextItem_ += 0x10;
-  tree.push_back({item, text, parent, image, selectedImage});
+  const TreeItem item = refuseTreeInserts ? 0 : (nextItem_ += 0x10);
+  const std::string selected = selectedImage == image ? "" : "/" + std::to_string(selectedImage);
+  tree.push_back({item, parent, text + " [" + std::to_string(image) + selected + "]"});
   return item;
 }
 
 std::string FakeMachine::TreeText() const {
   std::string text;
   std::function<void(TreeItem, int)> add = [&](TreeItem parent, int depth) {
-    for (const TreeNode& node : tree) {
-      if (node.parent != parent) continue;
-      text += std::string(2 * depth, ' ') + node.text + " [" + std::to_string(node.image) + "]\n";
-      if (node.item != 0) add(node.item, depth + 1);
-    }
+    for (const TreeNode& node : tree)
+      if (node.parent == parent) {
+        text += std::string(2 * depth, ' ') + node.line + "\n";
+        if (node.item != 0) add(node.item, depth + 1);
+      }
   };
   add(0, 0);
   return text;

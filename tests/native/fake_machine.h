@@ -1,7 +1,6 @@
-// A scripted machine behind InventorySystem for the native tests of the scan: processes,
-// handles, objects with names, types in any letter case, refusals, hung queries, drives and
-// device names, optional entry points, 32- and 64-bit reply layouts. It builds real reply
-// byte buffers and records every tree insert, status text and progress position.
+// A scripted machine behind InventorySystem for the native tests of the scan. It lays its
+// replies out with byte offsets of its own and records tree inserts, status texts, progress
+// positions and the calls the tests check.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -15,116 +14,84 @@
 
 namespace lurvik {
 
-// ----- Reply builders (also used directly by the record tests) -----
-
 struct FakeType {
-  std::string name;          // ASCII/Latin-1; widened to UTF-16
+  std::string name;  // Latin-1, widened to UTF-16
   uint32_t genericAll = 0x1F0FFF;
-  int32_t maxLength = -1;    // maximum name length in bytes; -1: name bytes + 2
+  int32_t maxLength = -1;  // in bytes; -1: name bytes + 2
 };
-std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base);
-
 struct FakeEntry {
-  uint32_t ownerPid = 0;
-  uint32_t typeNumber = 0;
+  uint32_t ownerPid = 0, typeNumber = 0;
   uint64_t handleValue = 0;
   uint32_t grantedAccess = 0;
 };
+std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base);
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout);
-
-// Writes an object-name record (counted string header, then the characters and a wide zero)
-// into `buffer`; returns the status a system would give (too small: info length mismatch).
-uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout,
-                               uint64_t base);
-
+// An object-name record in `buffer`; the status is an info length mismatch when it does not fit.
+uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base);
 std::u16string Widen(const std::string& text);
-
-// ----- The scripted machine -----
+void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width);  // little-endian, grows
 
 constexpr int kHangs = -1;  // a probe phase that never ends
 
 struct FakeProcess {
-  std::string imagePath;   // device form, answered by GetProcessImageFileNameA
-  std::string modulePath;  // drive form, answered by GetModuleFileNameExA
+  std::string imagePath;   // device form, GetProcessImageFileNameA
+  std::string modulePath;  // drive form, GetModuleFileNameExA
   bool openable = true;
-  std::set<uint32_t> refusedAccess;  // OpenProcess accesses that fail
+  std::set<uint32_t> refusedAccess;
 };
 
-enum class ObjectKind { Process, Thread, Token, File, Named };
-
+// Any object: each question answers from its own field, whatever the type.
 struct FakeObject {
-  ObjectKind kind = ObjectKind::Named;
-  uint32_t processId = 0;        // Process: its id; Thread: the owning process
-  int64_t processIdAnswer = -1;  // Process: what GetProcessId says; -1: processId
-  uint32_t threadId = 0;
-  std::string userName;          // Token: "" means the lookup fails
-  int32_t fileType = 0;          // File: GetFileType's answer
-  std::u16string name;           // object name; "" for an unnamed object
-  uint32_t nameStatus = 0;       // status of the name query
-  // Pauses a probe spends in each phase (0: none, kHangs: for ever): starting, inside its
-  // call (by kind) and ending after its call; the same start and end for both kinds.
-  int probeStartPauses = 0;
-  int fileTypePolls = 0;
-  int namePolls = 0;
-  int probeEndPauses = 0;
-  std::vector<uint32_t> duplicationErrors;  // error of attempt 1, 2, 3 (0 or missing: success)
+  uint32_t pid = 0;  // GetProcessId, GetProcessIdOfThread; the image of a process handle
+  uint32_t tid = 0;
+  std::string user;  // "": the lookup fails
+  int32_t fileType = 0;
+  std::u16string name;
+  uint32_t nameStatus = 0;
+  int probeStartPauses = 0, fileTypePolls = 0, namePolls = 0, probeEndPauses = 0;  // probe phases; kHangs: for ever
+  std::vector<uint32_t> duplicationErrors;  // of the attempts in turn; used up
 };
 
 class FakeMachine : public InventorySystem {
  public:
-  FakeMachine();
-  ~FakeMachine() override;
-
-  // Script.
   RecordLayout layout = RecordLayout::Bits32;
   int32_t osVersionCode = 65;
   uint32_t ownPid = 1000;
   std::vector<FakeType> types;
-  std::optional<std::vector<uint8_t>> typesReplyOverride;
-  uint32_t typesStatus = 0;
+  std::optional<std::vector<uint8_t>> typesReply, handleListReply;  // replace the built replies
+  uint32_t typesStatus = 0, handleListStatus = 0;
+  bool extendedListRefused = false, refuseTreeInserts = false, failProbeStarts = false, quit = false;
+  std::vector<FakeEntry> handles;     // the system-wide list without the scan's own handles
+  uint32_t ownProcessTypeNumber = 0;  // type number of the scan's own process handles; 0: not listed
   std::vector<FakeType> typeGrowth;  // added to the list after each of the first typeGrowthQueries type queries
   int typeGrowthQueries = 0;
   std::set<uint8_t> leadBytes;       // lead bytes of the ANSI code page; none: single-byte
-  std::vector<FakeEntry> handles;  // the system-wide list in order, without the own live handles
-  std::optional<std::vector<uint8_t>> handleListOverride;
-  bool extendedListRefused = false;
-  uint32_t handleListStatus = 0;
-  uint32_t ownProcessTypeNumber = 0;  // type number of own process handles in a snapshot; 0: not listed
   std::map<uint32_t, FakeProcess> processes;
-  std::map<std::pair<uint32_t, uint64_t>, FakeObject> objects;  // (owner pid, handle value) -> object
-  std::map<std::string, std::string> drives;                   // "C:" -> "\Device\HarddiskVolume2"
+  std::map<std::pair<uint32_t, uint64_t>, FakeObject> objects;  // (owner pid, handle value)
+  std::map<std::string, std::string> drives;
   std::set<std::string> folders;
   std::set<EntryPoint> missingEntryPoints;
-  bool refuseTreeInserts = false;
-  bool failProbeStarts = false;
-  bool quit = false;
 
-  // Convenience: adds a handle entry and its object.
-  void AddHandle(uint32_t pid, uint32_t typeNumber, uint64_t value, uint32_t access, FakeObject object = FakeObject());
+  void AddHandle(uint32_t pid, uint32_t typeNumber, uint64_t value, uint32_t access, FakeObject object = {}) {
+    handles.push_back({pid, typeNumber, value, access});
+    objects[{pid, value}] = std::move(object);
+  }
+  uint64_t Base(uint64_t low) const { return layout == RecordLayout::Bits64 ? 0x1F200000000ull + low : low; }
 
-  // Records.
-  struct TreeNode {
-    TreeItem item;
-    std::string text;
-    TreeItem parent;
-    int32_t image;
-    int32_t selectedImage;
-  };
+  struct TreeNode { TreeItem item, parent; std::string line; };
   std::vector<TreeNode> tree;
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
-  std::vector<uint32_t> duplicateAccesses;
-  std::vector<uint32_t> queriedClasses;
+  std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes;
   std::vector<size_t> typeQuerySizes;
-  int pauses = 0, sleeps = 0, kills = 0, debugPrivilegeCalls = 0, probesStarted = 0, badCloses = 0;
+  int pauses = 0, sleeps = 0, kills = 0, probesStarted = 0, badCloses = 0, debugPrivilegeCalls = 0;
+  std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 
-  // The tree as indented lines "text [image]", two blanks per level.
+  // Indented lines "text [image]", two blanks per level.
   std::string TreeText() const;
-  size_t OpenHandleCount() const { return openHandles_.size(); }
 
-  // InventorySystem.
   RecordLayout Layout() const override { return layout; }
   int32_t OsVersionCode() override { return osVersionCode; }
   bool QuitRequested() override { return quit; }
@@ -133,60 +100,43 @@ class FakeMachine : public InventorySystem {
   std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) override;
   uint32_t CurrentProcessId() override { return ownPid; }
   SysHandle OpenProcess(uint32_t access, uint32_t processId) override;
-  void CloseHandle(SysHandle handle) override;
+  void CloseHandle(SysHandle handle) override { badCloses += open.erase(handle) == 0; }
   DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
-  bool EnableDebugPrivilege() override { ++debugPrivilegeCalls; return true; }
+  bool EnableDebugPrivilege() override { return ++debugPrivilegeCalls; }
   void Sleep(uint32_t) override { ++sleeps; }
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
-  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override;
-  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override;
-  uint32_t GetProcessId(SysHandle process) override;
-  uint32_t GetThreadId(SysHandle thread) override;
-  uint32_t GetProcessIdOfThread(SysHandle thread) override;
+  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
+    return PathAnswer(process, &FakeProcess::imagePath, text, size);
+  }
+  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override {
+    return PathAnswer(process, &FakeProcess::modulePath, text, size);
+  }
+  uint32_t GetProcessId(SysHandle process) override { return Object(process).pid; }
+  uint32_t GetThreadId(SysHandle thread) override { return Object(thread).tid; }
+  uint32_t GetProcessIdOfThread(SysHandle thread) override { return Object(thread).pid; }
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
-  std::string QueryDosDevice(const std::string& driveName) override;
+  std::string QueryDosDevice(const std::string& driveName) override { return drives[driveName]; }
   bool PathIsDirectory(const std::string& path) override { return folders.count(path) != 0; }
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
   int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
-  bool IsWorkerRunning(int32_t worker) override;
-  void KillWorker(int32_t worker) override;
+  bool IsWorkerRunning(int32_t worker) override { return probes_.count(worker) && !probes_[worker].ended; }
+  void KillWorker(int32_t worker) override { ++kills, probes_.erase(worker); }
   void PauseMilliseconds(uint32_t) override;
   TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
 
-  uint64_t TypesBase() const;
-  uint64_t NameBase() const;
-
  private:
-  struct OpenHandle {
-    bool isProcess;              // a process opened by OpenProcess
-    uint32_t processId;          // for process handles
-    const FakeObject* object;    // for duplicates
-  };
-  struct Probe {
-    ProbeKind kind;
-    std::shared_ptr<ProbeStorage> storage;
-    const FakeObject* object;
-    int pausesLeft[3];  // starting, in the call, ending
-    bool ended;
-  };
-
-  const FakeObject* ObjectOf(SysHandle handle) const;
-  int64_t ProcessIdOf(SysHandle handle) const;
-  void CompleteProbe(Probe& probe);
+  struct Probe { ProbeKind kind; std::shared_ptr<ProbeStorage> storage; FakeObject object; int pausesLeft[3]; bool ended; };
+  const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
+  uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   void AdvanceProbe(Probe& probe);
 
-  std::map<SysHandle, OpenHandle> openHandles_;
   SysHandle nextHandle_ = 0x100;
-  TreeItem nextItem_;
+  TreeItem nextItem_ = 0x7F0000;
   std::map<int32_t, Probe> probes_;
   int32_t nextWorker_ = 1;
-  std::pair<uint32_t, uint64_t> lastDuplicate_{0, ~0ull};
-  int duplicateAttempt_ = 0;
-  bool lastDuplicateFailed_ = false;
-
 };
 
 }  // namespace lurvik

@@ -6,27 +6,13 @@
 namespace lurvik {
 namespace {
 
-void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
-  for (size_t i = 0; i < width; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-class MalformedReplyTest : public InventoryTest {
- protected:
-  void SetUp() override {
-    InventoryTest::SetUp();
-    m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
-    m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe"};
-  }
-};
-
 // Without a usable type list no row is filled, and every handle is listed under the type
 // number the snapshot gives, without a GenericAll bracket.
-TEST_F(MalformedReplyTest, EmptyOrRefusedTypeListStillShowsEveryHandle) {
-  for (int refused = 0; refused < 2; ++refused) {
-    m.tree.clear();
-    m.typesReplyOverride = std::vector<uint8_t>(4, 0);  // a count of 0
-    m.typesStatus = refused ? 0xC0000001u : 0;
-    m.handles.clear();
+TEST_F(InventoryTest, EmptyOrRefusedTypeListStillShowsEveryHandle) {
+  for (uint32_t status : {0u, 0xC0000001u}) {
+    SetUp();
+    m.typesReply = std::vector<uint8_t>(4, 0);  // a count of 0
+    m.typesStatus = status;
     m.AddHandle(500, 9, 8, 0x1F0003);
     TakeInventory(m);
     EXPECT_EQ(TypeCount, 0);
@@ -38,9 +24,9 @@ TEST_F(MalformedReplyTest, EmptyOrRefusedTypeListStillShowsEveryHandle) {
 
 // The type reply is read with 180 bytes of zeros behind it: a count beyond the records reads
 // exactly one more record from them, nameless and with GenericAll 0, and stops there.
-TEST_F(MalformedReplyTest, TypeCountBeyondTheRecordsEndsAtTheBuffer) {
-  m.typesReplyOverride = BuildObjectTypesReply(m.types, m.layout, m.TypesBase());
-  Put(*m.typesReplyOverride, 0, 0xFFFFFFFF, 4);
+TEST_F(InventoryTest, TypeCountBeyondTheRecordsEndsAtTheBuffer) {
+  m.typesReply = BuildObjectTypesReply(m.types, m.layout, m.Base(0xB00000));
+  Put(*m.typesReply, 0, 0xFFFFFFFF, 4);
   m.AddHandle(500, Type(kEvent), 8, 1);
   m.AddHandle(500, 9 + kTypeShift, 12, 2);
   TakeInventory(m);
@@ -51,10 +37,10 @@ TEST_F(MalformedReplyTest, TypeCountBeyondTheRecordsEndsAtTheBuffer) {
 
 // The second record (Event, at 4 + 96 + 16) claims a name longer than the reply: its name
 // reads as empty, its mask stays, and the records after it are read as usual.
-TEST_F(MalformedReplyTest, TypeNameRunningOutOfTheReplyReadsAsEmpty) {
+TEST_F(InventoryTest, TypeNameRunningOutOfTheReplyReadsAsEmpty) {
   m.types = {{"Process", 0x1F0FFF}, {"Event", 0x1F0003}, {"Key", 0xF003F}};
-  m.typesReplyOverride = BuildObjectTypesReply(m.types, m.layout, m.TypesBase());
-  Put(*m.typesReplyOverride, 116, 0x7FFE, 2);
+  m.typesReply = BuildObjectTypesReply(m.types, m.layout, m.Base(0xB00000));
+  Put(*m.typesReply, 116, 0x7FFE, 2);
   m.AddHandle(500, 2 + kTypeShift, 8, 1);
   m.AddHandle(500, 3 + kTypeShift, 12, 2);
   TakeInventory(m);
@@ -65,11 +51,11 @@ TEST_F(MalformedReplyTest, TypeNameRunningOutOfTheReplyReadsAsEmpty) {
 // The snapshot is read with 20,000,000 zero bytes behind the reply: a count beyond the buffer
 // is cut to the 500,001 entries of 40 bytes that fit (16 + 40 + 20,000,000 bytes), and the
 // zero entries belong to process 0, hidden here by the filter.
-TEST_F(MalformedReplyTest, HandleCountBeyondTheBufferIsCutToIt) {
+TEST_F(InventoryTest, HandleCountBeyondTheBufferIsCutToIt) {
   m.layout = RecordLayout::Bits64;
   ProcessFilter = "a.exe";
-  m.handleListOverride = BuildHandleListReply({{500, kEvent, 8, 0x1F0003}}, 64, m.layout);
-  Put(*m.handleListOverride, 0, ~0ull, 8);
+  m.handleListReply = BuildHandleListReply({{500, kEvent, 8, 0x1F0003}}, 64, m.layout);
+  Put(*m.handleListReply, 0, ~0ull, 8);
   TakeInventory(m);
   EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Event\r\n    Handle: 8\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n");
   ASSERT_EQ(m.progress.size(), 500001u);
@@ -81,13 +67,10 @@ TEST_F(MalformedReplyTest, HandleCountBeyondTheBufferIsCutToIt) {
 // Type numbers that give no row 1..TypeCount (rows 0 and -1, beyond the list, the largest
 // 16-bit number) never index the table: each gets a type node of its own after the listed
 // types, without GenericAll, and is not duplicated.
-TEST_F(MalformedReplyTest, TypeNumbersOutsideTheListGetANodeOfTheirOwn) {
-  m.AddHandle(500, Type(kEvent), 0x10, 1);
-  m.AddHandle(500, 200, 0x14, 0x80000000u);
-  m.AddHandle(500, kTypeShift, 0x18, 3);
-  m.AddHandle(500, 200, 0x1C, 4);
-  m.AddHandle(500, kTypeShift - 1, 0x24, 6);
-  m.AddHandle(600, 0xFFFF, 0x20, 5);
+TEST_F(InventoryTest, TypeNumbersOutsideTheListGetANodeOfTheirOwn) {
+  const std::pair<uint32_t, uint32_t> entries[] = {{Type(kEvent), 1}, {200, 0x80000000u}, {kTypeShift, 3}, {200, 4}, {kTypeShift - 1, 6}};
+  for (uint64_t i = 0; i < 5; ++i) m.AddHandle(500, entries[i].first, 0x10 + 4 * i, entries[i].second);
+  m.AddHandle(600, 0xFFFF, 0x24, 5);
   TakeInventory(m);
   EXPECT_EQ(LogBody(),
             "500 / a.exe\r\n"
@@ -95,14 +78,11 @@ TEST_F(MalformedReplyTest, TypeNumbersOutsideTheListGetANodeOfTheirOwn) {
             "  ObjectType 200\r\n    Handle: 20\r\n      Opened with Access Rights: 0x80000000\r\n"
             "    Handle: 28\r\n      Opened with Access Rights: 0x4\r\n"
             "  ObjectType 2\r\n    Handle: 24\r\n      Opened with Access Rights: 0x3\r\n"
-            "  ObjectType 1\r\n    Handle: 36\r\n      Opened with Access Rights: 0x6\r\n"
+            "  ObjectType 1\r\n    Handle: 32\r\n      Opened with Access Rights: 0x6\r\n"
             "600 / b.exe\r\n"
-            "  ObjectType 65535\r\n    Handle: 32\r\n      Opened with Access Rights: 0x5\r\n");
+            "  ObjectType 65535\r\n    Handle: 36\r\n      Opened with Access Rights: 0x5\r\n");
   const std::string tree = m.TreeText();
-  EXPECT_NE(tree.find("  WindowStation [10]\n  ObjectType 200 [6]\n    Handle: 20 [11]\n"
-                      "      Opened with Access Rights: 0x80000000 [11]\n    Handle: 28 [11]\n"),
-            std::string::npos)
-      << tree;
+  EXPECT_NE(tree.find("  WindowStation [10]\n  ObjectType 200 [6]\n    Handle: 20 [11]\n"), std::string::npos) << tree;
   EXPECT_EQ(m.duplicateAccesses.size(), 1u) << "unlisted types are not duplicated";
 }
 

@@ -7,36 +7,16 @@
 namespace lurvik {
 namespace {
 
-class ProbeTest : public InventoryTest {
- protected:
-  void SetUp() override {
-    InventoryTest::SetUp();
-    m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
-    m.folders.insert("C:\\Temp");
-  }
-  std::string ScanFile(const FakeObject& object) {
-    m.AddHandle(500, Type(kFile), 0x44, 0x100081, object);
-    TakeInventory(m);
-    return HandleLines();
-  }
-};
-
-FakeObject FileObject(int32_t fileType, const std::string& name) {
-  FakeObject object;
-  object.kind = ObjectKind::File;
-  object.fileType = fileType;
-  object.name = Widen(name);
-  return object;
-}
-
-TEST_F(ProbeTest, PipesFoldersAndFiles) {
-  m.AddHandle(500, Type(kFile), 0x10, 1, FileObject(3, "\\Device\\NamedPipe\\lurvik"));
-  m.AddHandle(500, Type(kFile), 0x14, 1, FileObject(3, ""));
-  m.AddHandle(500, Type(kFile), 0x18, 1, FileObject(1, "\\Device\\HarddiskVolume2\\Temp"));
-  m.AddHandle(500, Type(kFile), 0x1C, 1, FileObject(1, "\\Device\\HarddiskVolume2\\Temp\\log.txt"));
-  m.AddHandle(500, Type(kFile), 0x20, 1, FileObject(1, "\\Device\\HarddiskVolume9\\nope.txt"));
-  m.AddHandle(500, Type(kFile), 0x24, 1, FileObject(2, "\\Device\\ConDrv"));
-  m.AddHandle(500, Type(kFile), 0x28, 1, FileObject(1, "\\??\\C:\\Temp\\wine.txt"));
+// A name is asked only for pipes and disk files; probes that end before the first poll cost
+// no pause. Long names are cut, failed name queries give nothing.
+TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
+  m.folders.insert("C:\\Temp");
+  const std::pair<int32_t, const char16_t*> files[] = {
+      {3, u"\\Device\\NamedPipe\\lurvik"}, {3, u""}, {1, u"\\Device\\HarddiskVolume2\\Temp"}, {1, u"\\Device\\HarddiskVolume2\\Temp\\log.txt"},
+      {1, u"\\Device\\HarddiskVolume9\\nope.txt"}, {2, u"\\Device\\ConDrv"}, {1, u"\\??\\C:\\Temp\\wine.txt"}};
+  for (uint64_t i = 0; i < 7; ++i) m.AddHandle(500, Type(kFile), 0x10 + 4 * i, 1, {.fileType = files[i].first, .name = files[i].second});
+  m.AddHandle(600, Type(kEvent), 0x10, 1, {.name = Widen("\\" + std::string(3000, 'n'))});
+  m.AddHandle(600, Type(kEvent), 0x14, 1, {.name = u"\\BaseNamedObjects\\x", .nameStatus = 0xC0000022u});
   TakeInventory(m);
   EXPECT_EQ(HandleLines(),
             "Handle: 16 [11]\n  Name of Object: \\Device\\NamedPipe\\lurvik [5]\n  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n"
@@ -45,33 +25,23 @@ TEST_F(ProbeTest, PipesFoldersAndFiles) {
             "Handle: 28 [11]\n  Filename: C:\\Temp\\log.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n"
             "Handle: 32 [11]\n  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n"
             "Handle: 36 [11]\n  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n"
-            "Handle: 40 [11]\n  Filename: C:\\Temp\\wine.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n");
-  EXPECT_EQ(m.probesStarted, 7 + 6) << "a name is asked only for pipes and disk files";
-  EXPECT_EQ(m.pauses, 0) << "probes that end before the first poll cost no pause";
+            "Handle: 40 [11]\n  Filename: C:\\Temp\\wine.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n"
+            "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
+            "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
+  EXPECT_EQ(m.probesStarted, 7 + 6 + 2);
+  EXPECT_EQ(m.pauses, 0);
 }
 
-TEST_F(ProbeTest, LongNamesAreCutFailedQueriesGiveNothing) {
-  FakeObject longName;
-  longName.name = Widen("\\" + std::string(3000, 'n'));
-  FakeObject failing;
-  failing.name = Widen("\\BaseNamedObjects\\x");
-  failing.nameStatus = 0xC0000022u;
-  m.AddHandle(500, Type(kEvent), 0x10, 1, longName);
-  m.AddHandle(500, Type(kEvent), 0x14, 1, failing);
-  TakeInventory(m);
-  const std::string expected = "      Name of Object: \\" + std::string(2501, 'n') + "\r\n";
-  EXPECT_NE(LogText.find(expected), std::string::npos);
-  EXPECT_EQ(LogText.find("BaseNamedObjects"), std::string::npos);
-}
-
-TEST_F(ProbeTest, ProbesThatCannotStartGiveNoDetails) {
+TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
   m.failProbeStarts = true;
-  EXPECT_EQ(ScanFile(FileObject(3, "\\Device\\NamedPipe\\x")), "Handle: 68 [11]\n  Opened with Access Rights: 0x100081 (0x1F01FF) [11]\n");
+  m.AddHandle(500, Type(kFile), 0x44, 0x100081, {.fileType = 3, .name = u"\\Device\\NamedPipe\\x"});
+  TakeInventory(m);
+  EXPECT_EQ(HandleLines(), "Handle: 68 [11]\n  Opened with Access Rights: 0x100081 (0x1F01FF) [11]\n");
   EXPECT_EQ(m.pauses, 0);
 }
 
 // One name probe of an event, held in each phase for a number of pauses.
-TEST_F(ProbeTest, ProbesAreKilledOnlyInsideTheirCall) {
+TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCall) {
   struct Case {
     const char* what;
     int start, inCall, end;
@@ -88,7 +58,6 @@ TEST_F(ProbeTest, ProbesAreKilledOnlyInsideTheirCall) {
       {"left after a slow start, thread never ends", 3, 0, kHangs, true, 3, 0},
   };
   for (const Case& c : cases) {
-    m = FakeMachine();
     SetUp();
     FakeObject event;
     event.name = Widen("\\BaseNamedObjects\\x");
@@ -102,7 +71,7 @@ TEST_F(ProbeTest, ProbesAreKilledOnlyInsideTheirCall) {
         << c.what;
     EXPECT_EQ(m.pauses, c.pauses) << c.what;
     EXPECT_EQ(m.kills, c.kills) << c.what;
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << c.what;
+    EXPECT_EQ(m.open.size(), 0u) << c.what;
   }
 }
 

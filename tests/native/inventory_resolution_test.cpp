@@ -5,104 +5,59 @@
 namespace lurvik {
 namespace {
 
-class ResolutionTest : public InventoryTest {
- protected:
-  void SetUp() override {
-    InventoryTest::SetUp();
-    m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
-    m.processes[600] = {"\\Device\\HarddiskVolume2\\Windows\\b.exe"};
-  }
-  // Scans one handle of process 500 and returns its lines under the type node.
-  std::string ScanOne(StandardRow row, uint32_t access, const FakeObject& object) {
-    m.AddHandle(500, Type(row), 0x44, access, object);
+// One handle 0x44 of process 500; process 600 is C:\Windows\b.exe.
+TEST_F(InventoryTest, ProcessThreadAndTokenHandles) {
+  const std::string longPath = "\\Device\\HarddiskVolume2\\" + std::string(480, 'x') + ".exe";  // over 500 bytes
+  struct Case {
+    const char* what;
+    StandardRow row;
+    uint32_t access;
+    FakeObject object;
+    std::set<EntryPoint> missing;
+    std::string image600;
+    bool openable600;
+    std::string lines;
+  } cases[] = {
+      {"process", kProcess, 0x1000, {.pid = 600}, {}, "", true,
+       "Handle: 68 [11]\n  Imagename: C:\\Windows\\b.exe [2]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n"},
+      {"process without id", kProcess, 0x1000, {}, {}, "", true, "Handle: 68 [11]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n"},
+      {"process path too long", kProcess, 1, {.pid = 600}, {}, longPath, true,
+       "Handle: 68 [11]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1 (0x1F0FFF) [2]\n"},
+      {"process on a volume without letter", kProcess, 1, {.pid = 600}, {}, "\\Device\\HarddiskVolume7\\b.exe", true,
+       "Handle: 68 [11]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1 (0x1F0FFF) [2]\n"},
+      {"process without image and id entry points", kProcess, 1, {.pid = 600},
+       {EntryPoint::GetProcessImageFileNameA, EntryPoint::GetModuleFileNameExA, EntryPoint::GetProcessId}, "", true,
+       "Handle: 68 [11]\n  Opened with Access Rights: 0x1 (0x1F0FFF) [2]\n"},
+      {"thread", kThread, 0x1FFFFF, {.pid = 600}, {}, "", true,
+       "Handle: 68 [11]\n  TID: 0 [4]\n  PID: 600 [4]\n  Imagename: C:\\Windows\\b.exe [4]\n  Opened with Access Rights: 0x1FFFFF (0x1F03FF) [4]\n"},
+      {"thread of a closed process", kThread, 1, {.pid = 600, .tid = 77}, {}, "", false,
+       "Handle: 68 [11]\n  TID: 77 [4]\n  PID: 600 [4]\n  Opened with Access Rights: 0x1 (0x1F03FF) [4]\n"},
+      {"thread without GetProcessIdOfThread", kThread, 1, {.pid = 600, .tid = 77}, {EntryPoint::GetProcessIdOfThread}, "", true,
+       "Handle: 68 [11]\n  TID: 77 [4]\n  Opened with Access Rights: 0x1 (0x1F03FF) [4]\n"},
+      {"thread without GetThreadId", kThread, 1, {.pid = 600, .tid = 77}, {EntryPoint::GetThreadId}, "", true,
+       "Handle: 68 [11]\n  Opened with Access Rights: 0x1 (0x1F03FF) [4]\n"},
+      {"token", kToken, 8, {.user = "Administrator"}, {}, "", true,
+       "Handle: 68 [11]\n  Username: Administrator [9]\n  Opened with Access Rights: 0x8 (0xF01FF) [9]\n"},
+      {"token without user", kToken, 8, {}, {}, "", true, "Handle: 68 [11]\n  Opened with Access Rights: 0x8 (0xF01FF) [9]\n"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    m.missingEntryPoints = c.missing;
+    if (!c.image600.empty()) m.processes[600].imagePath = c.image600;
+    m.processes[600].openable = c.openable600;
+    m.AddHandle(500, Type(c.row), 0x44, c.access, c.object);
     TakeInventory(m);
-    return HandleLines();
+    EXPECT_EQ(HandleLines(), c.lines) << c.what;
+    if (c.missing.size() == 3) EXPECT_EQ(m.statusTexts.front(), "...getting handles from 500 / unbekannt") << c.what;
+    if (c.row == kThread && c.missing.empty()) EXPECT_EQ(m.openCalls.back(), std::make_pair(0x410u, 600u)) << c.what;
   }
-};
-
-FakeObject ProcessObject(uint32_t pid) {
-  FakeObject object;
-  object.kind = ObjectKind::Process;
-  object.processId = pid;
-  return object;
 }
 
-FakeObject ThreadObject(uint32_t tid, uint32_t pid) {
-  FakeObject object;
-  object.kind = ObjectKind::Thread;
-  object.threadId = tid;
-  object.processId = pid;
-  return object;
-}
-
-TEST_F(ResolutionTest, ProcessHandle) {
-  EXPECT_EQ(ScanOne(kProcess, 0x1000, ProcessObject(600)),
-            "Handle: 68 [11]\n  Imagename: C:\\Windows\\b.exe [2]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n");
-}
-
-TEST_F(ResolutionTest, ProcessHandleWithoutIdOrPath) {
-  FakeObject object = ProcessObject(600);
-  object.processIdAnswer = 0;
-  m.processes[600].imagePath = "\\Device\\HarddiskVolume2\\" + std::string(480, 'x') + ".exe";  // over 500
-  EXPECT_EQ(ScanOne(kProcess, 0x1000, object), "Handle: 68 [11]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n");
-}
-
-TEST_F(ResolutionTest, ProcessHandleOnAVolumeWithoutLetterOrWithOnlyTheModuleName) {
-  m.processes[600].imagePath = "\\Device\\HarddiskVolume7\\b.exe";
-  EXPECT_EQ(ScanOne(kProcess, 0x1000, ProcessObject(600)), "Handle: 68 [11]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n");
-}
-
-TEST_F(ResolutionTest, ProcessHandleWithoutAnyImageEntryPoint) {
-  m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameA, EntryPoint::GetModuleFileNameExA, EntryPoint::GetProcessId};
-  EXPECT_EQ(ScanOne(kProcess, 0x1000, ProcessObject(600)), "Handle: 68 [11]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n");
-  EXPECT_EQ(m.statusTexts.front(), "...getting handles from 500 / unbekannt");
-}
-
-TEST_F(ResolutionTest, ThreadHandle) {
-  EXPECT_EQ(ScanOne(kThread, 0x1FFFFF, ThreadObject(0, 600)),
-            "Handle: 68 [11]\n  TID: 0 [4]\n  PID: 600 [4]\n  Imagename: C:\\Windows\\b.exe [4]\n"
-            "  Opened with Access Rights: 0x1FFFFF (0x1F03FF) [4]\n");
-  EXPECT_EQ(m.openCalls.back(), std::make_pair(0x410u, 600u));
-}
-
-TEST_F(ResolutionTest, ThreadHandleWhoseProcessCannotBeOpened) {
-  m.processes[600].openable = false;
-  EXPECT_EQ(ScanOne(kThread, 0x1FFFFF, ThreadObject(77, 600)),
-            "Handle: 68 [11]\n  TID: 77 [4]\n  PID: 600 [4]\n  Opened with Access Rights: 0x1FFFFF (0x1F03FF) [4]\n");
-}
-
-TEST_F(ResolutionTest, ThreadHandleWithoutThreadEntryPoints) {
-  m.missingEntryPoints = {EntryPoint::GetProcessIdOfThread};
-  EXPECT_EQ(ScanOne(kThread, 1, ThreadObject(77, 600)), "Handle: 68 [11]\n  TID: 77 [4]\n  Opened with Access Rights: 0x1 (0x1F03FF) [4]\n");
-}
-
-TEST_F(ResolutionTest, ThreadHandleWithoutGetThreadId) {
-  m.missingEntryPoints = {EntryPoint::GetThreadId};
-  EXPECT_EQ(ScanOne(kThread, 1, ThreadObject(77, 600)), "Handle: 68 [11]\n  Opened with Access Rights: 0x1 (0x1F03FF) [4]\n");
-}
-
-TEST_F(ResolutionTest, TokenHandles) {
-  FakeObject named;
-  named.kind = ObjectKind::Token;
-  named.userName = "Administrator";
-  FakeObject nameless;
-  nameless.kind = ObjectKind::Token;
-  m.AddHandle(500, Type(kToken), 0x10, 8, named);
-  m.AddHandle(500, Type(kToken), 0x14, 8, nameless);
-  TakeInventory(m);
-  EXPECT_EQ(HandleLines(), "Handle: 16 [11]\n  Username: Administrator [9]\n  Opened with Access Rights: 0x8 (0xF01FF) [9]\n"
-                           "Handle: 20 [11]\n  Opened with Access Rights: 0x8 (0xF01FF) [9]\n");
-}
-
-TEST_F(ResolutionTest, NamedObjectsAndTheirImages) {
-  FakeObject desktop, station, event, key;
-  desktop.name = Widen("\\Default");
-  station.name = Widen("\\Sessions\\1\\Windows\\WindowStations\\WinSta0");
-  key.name = Widen("\\REGISTRY\\MACHINE");
-  m.AddHandle(500, Type(kDesktop), 0x10, 1, desktop);
-  m.AddHandle(500, Type(kWindowStation), 0x14, 2, station);
-  m.AddHandle(500, Type(kEvent), 0x18, 3, event);  // unnamed
-  m.AddHandle(500, Type(kKey), 0x1C, 4, key);
+TEST_F(InventoryTest, NamedObjectsAndTheirImages) {
+  m.AddHandle(500, Type(kDesktop), 0x10, 1, {.name = u"\\Default"});
+  m.AddHandle(500, Type(kWindowStation), 0x14, 2, {.name = u"\\Sessions\\1\\Windows\\WindowStations\\WinSta0"});
+  m.AddHandle(500, Type(kEvent), 0x18, 3);  // unnamed
+  m.AddHandle(500, Type(kKey), 0x1C, 4, {.name = u"\\REGISTRY\\MACHINE"});
   CurrentLanguage = 1;
   TakeInventory(m);
   EXPECT_EQ(HandleLines(),
@@ -113,17 +68,10 @@ TEST_F(ResolutionTest, NamedObjectsAndTheirImages) {
             "  Ge\xF6" "ffnet mit Zugriffsrechten: 0x2 (0xF037F) [10]\n");
 }
 
-TEST_F(ResolutionTest, DuplicationFallsBackOnlyAfterAccessDenied) {
-  FakeObject secondTry, thirdTry, never, otherError;
-  secondTry.name = thirdTry.name = never.name = otherError.name = Widen("\\x");
-  secondTry.duplicationErrors = {5};
-  thirdTry.duplicationErrors = {5, 5};
-  never.duplicationErrors = {5, 5, 5};
-  otherError.duplicationErrors = {6};
-  m.AddHandle(500, Type(kKey), 0x10, 1, secondTry);
-  m.AddHandle(500, Type(kKey), 0x14, 1, thirdTry);
-  m.AddHandle(500, Type(kKey), 0x18, 1, never);
-  m.AddHandle(500, Type(kKey), 0x1C, 1, otherError);
+// Accesses: GENERIC_READ, then the type's query access, then none, each only after a refusal.
+TEST_F(InventoryTest, DuplicationFallsBackOnlyAfterAccessDenied) {
+  const std::vector<uint32_t> errors[] = {{5}, {5, 5}, {5, 5, 5}, {6}};
+  for (uint64_t i = 0; i < 4; ++i) m.AddHandle(500, Type(kKey), 0x10 + 4 * i, 1, {.name = u"\\x", .duplicationErrors = errors[i]});
   TakeInventory(m);
   EXPECT_EQ(m.duplicateAccesses, (std::vector<uint32_t>{0x80000000u, 1, 0x80000000u, 1, 0, 0x80000000u, 1, 0, 0x80000000u}));
   EXPECT_EQ(HandleLines(), "Handle: 16 [11]\n  Name of Object: \\x [12]\n  Opened with Access Rights: 0x1 (0xF003F) [12]\n"
@@ -132,9 +80,11 @@ TEST_F(ResolutionTest, DuplicationFallsBackOnlyAfterAccessDenied) {
                            "Handle: 28 [11]\n  Opened with Access Rights: 0x1 (0xF003F) [11]\n");
 }
 
-TEST_F(ResolutionTest, OwnerThatCannotBeOpenedLeavesHandleAndAccessLine) {
+TEST_F(InventoryTest, OwnerThatCannotBeOpenedLeavesHandleAndAccessLine) {
   m.processes[500].refusedAccess = {0x40};
-  EXPECT_EQ(ScanOne(kProcess, 0, ProcessObject(600)), "Handle: 68 [11]\n  Opened with Access Rights: 0x0 (0x1F0FFF) [11]\n");
+  m.AddHandle(500, Type(kProcess), 0x44, 0, {.pid = 600});
+  TakeInventory(m);
+  EXPECT_EQ(HandleLines(), "Handle: 68 [11]\n  Opened with Access Rights: 0x0 (0x1F0FFF) [11]\n");
   EXPECT_TRUE(m.duplicateAccesses.empty());
 }
 

@@ -25,34 +25,28 @@ class InventoryTest : public ::testing::Test {
     ProcessFilter.clear();
     LogText.clear();
     StatusText.clear();
-    TypeNumberOffset = 0;
-    ProcessTypeRow = 0;
-    TypeCount = 0;
+    TypeNumberOffset = ProcessTypeRow = TypeCount = 0;
     for (TypeRow& row : TypeTable) row = TypeRow();
-    m.types = {{"Process", 0x1F0FFF}, {"Thread", 0x1F03FF}, {"File", 0x1F01FF},     {"Token", 0xF01FF},
-               {"Key", 0xF003F},      {"Event", 0x1F0003}, {"Desktop", 0xF01FF},    {"WindowStation", 0xF037F}};
+    m = FakeMachine();
+    m.types = {{"Process", 0x1F0FFF}, {"Thread", 0x1F03FF}, {"File", 0x1F01FF},  {"Token", 0xF01FF},
+               {"Key", 0xF003F},      {"Event", 0x1F0003}, {"Desktop", 0xF01FF}, {"WindowStation", 0xF037F}};
     m.ownProcessTypeNumber = Type(kProcess);
     m.drives["C:"] = "\\Device\\HarddiskVolume2";
+    m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
+    m.processes[600] = {"\\Device\\HarddiskVolume2\\Windows\\b.exe"};
   }
   void TearDown() override {
-    EXPECT_EQ(m.OpenHandleCount(), 0u) << "the scan left handles open";
+    EXPECT_EQ(m.open.size(), 0u) << "the scan left handles open";
     EXPECT_EQ(m.badCloses, 0) << "the scan closed a handle it did not hold";
   }
-
   // The log without its banner.
-  std::string LogBody() const {
-    const size_t at = LogText.find("\r\n\r\n");
-    return at == std::string::npos ? LogText : LogText.substr(at + 4);
-  }
-  // The tree below the single process node "label", as TreeText renders it.
+  std::string LogBody() const { return LogText.substr(LogText.find("\r\n\r\n") + 4); }
+  // The tree below the process nodes, without the type nodes.
   std::string HandleLines() const {
     std::string all = m.TreeText(), lines;
-    size_t start = 0;
-    while (start < all.size()) {
-      size_t end = all.find('\n', start);
-      std::string line = all.substr(start, end - start);
-      if (line.rfind("    ", 0) == 0) lines += line.substr(4) + "\n";
-      start = end + 1;
+    for (size_t start = 0, end; start < all.size(); start = end + 1) {
+      end = all.find('\n', start);
+      if (all.compare(start, 4, "    ") == 0) lines += all.substr(start + 4, end + 1 - start - 4);
     }
     return lines;
   }

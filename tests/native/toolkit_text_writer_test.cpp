@@ -25,16 +25,9 @@ struct ScriptedSink : FileSink {
     bytes.append(text, taken);
     return taken;
   }
-  bool MovePosition(int32_t distance) override {
-    events += " M" + std::to_string(distance);
-    return !failMove;
-  }
-  bool Close() override {
-    events += " C";
-    return !failClose;
-  }
-  std::string& events;
-  std::string& bytes;
+  bool MovePosition(int32_t distance) override { return events += " M" + std::to_string(distance), !failMove; }
+  bool Close() override { return events += " C", !failClose; }
+  std::string &events, &bytes;
   uint64_t capacity;
   bool failMove, failClose;
 };
@@ -83,60 +76,41 @@ TEST(TextWriter, BufferingOrderAndFailures) {
   }
 }
 
-// The numbered files over real files in a temporary folder.
-class TextFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lurvik-text-file-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::remove(Path().c_str());
-    rmdir(folder_.c_str());
-  }
-  std::string Path() const { return folder_ + "/log.txt"; }
-  std::string Read() const {
-    std::ifstream in(Path(), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-  }
-  std::string folder_;
-};
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
 
-TEST_F(TextFileTest, ReplacesALongerFileAndWritesBytesUnchanged) {
-  { std::ofstream(Path(), std::ios::binary) << std::string(10000, 'o'); }
-  intptr_t file = CreateTextFile(Path());
+// The numbered files over real files in a temporary folder.
+TEST(TextFile, ReplacesEmptiesFlushesAndRefuses) {
+  char folder[] = "/tmp/lurvik-text-file-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/log.txt", text = "Prozess \xE4\xF6\xFC\r\n";
+  { std::ofstream(path, std::ios::binary) << std::string(10000, 'o'); }
+  const intptr_t file = CreateTextFile(path);
   ASSERT_NE(file, 0);
-  std::string text = "Prozess \xE4\xF6\xFC\r\n";
   EXPECT_EQ(WriteText(file, text), text.size());
-  EXPECT_EQ(Read(), "") << "the existing file is emptied at creation, the text waits in the buffer";
+  EXPECT_EQ(ReadFile(path), "") << "the existing file is emptied at creation, the text waits in the buffer";
   EXPECT_TRUE(CloseTextFile(file));
-  EXPECT_EQ(Read(), text);
+  EXPECT_EQ(ReadFile(path), text);
   EXPECT_FALSE(CloseTextFile(file)) << "a closed number names no file";
   EXPECT_EQ(WriteText(file, "x"), 0u);
-}
-
-TEST_F(TextFileTest, EmptyTextLeavesAnEmptyFileAndCloseAllFlushes) {
-  intptr_t empty = CreateTextFile(Path());
-  ASSERT_NE(empty, 0);
+  const intptr_t empty = CreateTextFile(path);
   EXPECT_EQ(WriteText(empty, ""), 0u);
   EXPECT_TRUE(CloseTextFile(empty));
-  EXPECT_EQ(Read(), "");
-
-  intptr_t open = CreateTextFile(Path());
-  ASSERT_NE(open, 0);
-  EXPECT_NE(open, empty);
-  WriteText(open, "pending");
+  EXPECT_EQ(ReadFile(path), "") << "an empty text leaves an empty file";
+  const intptr_t pending = CreateTextFile(path);
+  EXPECT_TRUE(pending != file && pending != empty && empty != file) << "numbers are not reused";
+  WriteText(pending, "pending");
   CloseAllTextFiles();
-  EXPECT_EQ(Read(), "pending");
-  EXPECT_FALSE(CloseTextFile(open));
-}
-
-TEST_F(TextFileTest, UnwritablePathGivesZero) {
-  EXPECT_EQ(CreateTextFile(folder_ + "/no-such-folder/log.txt"), 0);
-  EXPECT_EQ(CreateTextFile(folder_), 0) << "a folder is not a text file";
+  EXPECT_EQ(ReadFile(path), "pending");
+  EXPECT_FALSE(CloseTextFile(pending));
+  EXPECT_EQ(CreateTextFile(std::string(folder) + "/no-such-folder/log.txt"), 0);
+  EXPECT_EQ(CreateTextFile(folder), 0) << "a folder is not a text file";
   EXPECT_EQ(WriteText(0, "x"), 0u);
   EXPECT_FALSE(CloseTextFile(0));
+  std::remove(path.c_str());
+  rmdir(folder);
 }
