@@ -2,7 +2,14 @@
 // under Wine: finds windows, reads title, sizes, status text and the whole tree (through a
 // block of memory in the program's process), posts messages, resizes and answers the save
 // dialog. Built for both widths; each copy drives a program of its own width.
-// Usage: gui_driver <command> [arguments]; prints its findings, exit code 0 on success.
+// Usage (times in ms, 20000 when left out; exit code 0 on success):
+//   gui_driver find TITLE [ms]             waits for a top-level window whose title starts so
+//   gui_driver dialog TITLE PATH|- [ms]    answers the save dialog (- cancels), prints its
+//                                          file name and filter count
+//   gui_driver info                        prints title, sizes, item count and status text
+//   gui_driver wait-status TEXT [ms]       waits for the status text, prints the last one
+//   gui_driver tree FILE                   writes the tree in the log's layout
+//   gui_driver expand | post MESSAGE WPARAM | resize W H   (W x H: the client area)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -191,7 +198,6 @@ int main(int argc, char** argv) {
   }
   VirtualFreeEx(Program, Block, 0, MEM_RELEASE);
   if (result == 2)
-    std::fprintf(stderr, "usage: gui_driver find TITLE [ms] | dialog TITLE PATH|- [ms] | info | wait-status TEXT [ms]"
-                         " | tree FILE | expand | post MESSAGE WPARAM | resize W H\n");
+    std::fprintf(stderr, "gui_driver: unknown command or missing arguments\n");
   return result;
 }
