@@ -43,7 +43,9 @@ struct Search {
 BOOL CALLBACK Match(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
+  // Not GetWindowTextA, which waits without limit for a window of a hung program.
+  DWORD_PTR length = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length);
   if (std::strncmp(text, search->prefix, std::strlen(search->prefix)) != 0) return TRUE;
   GetClassNameA(window, text, sizeof text);
   if (search->className && std::strcmp(text, search->className) != 0) return TRUE;
@@ -115,7 +117,7 @@ void PrintRect(const char* name, HWND window, HWND parent) {
 
 int Info(HWND main) {
   char title[512] = {};
-  GetWindowTextA(main, title, sizeof title);
+  Send(main, WM_GETTEXT, sizeof title, reinterpret_cast<LPARAM>(title));
   RECT client = {};
   GetClientRect(main, &client);
   HWND tree = GetDlgItem(main, kTreeId), status = GetDlgItem(main, kStatusBarId);
