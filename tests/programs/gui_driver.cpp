@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
   if (command == "find" && argc > 2) return FindTopLevel(argv[2], nullptr, number(3)) ? 0 : 1;
   if (command == "dialog" && argc > 3) return AnswerDialog(argv[2], argv[3], number(4));
   HWND main = FindTopLevel("Lurvik v.", nullptr, 20000);
-  if (!main) return std::fprintf(stderr, "gui_driver: no main window\n"), 3;
+  if (!main) return std::fprintf(stderr, "gui_driver: no main window that answers\n"), 3;
   OpenBlock(main);
   HWND tree = GetDlgItem(main, kTreeId);
   int result = 2;
