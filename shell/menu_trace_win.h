@@ -1,6 +1,7 @@
-// A test seam: menus of another process cannot be read under Wine, so when the environment
-// variable LURVIK_MENU_TRACE names a file, the main window's menu (title, item labels, gray
-// and check marks) is appended to it as one line whenever it has changed.
+// A test seam of the test builds only: menus of another process cannot be read under Wine,
+// so when the environment variable LURVIK_MENU_TRACE names a file, the main window's menu
+// (title, item labels, gray and check marks) is appended to it as one line whenever it has
+// changed. In the shipped program the trace does nothing.
 #pragma once
 
 namespace lurvik {

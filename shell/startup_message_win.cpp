@@ -1,5 +1,5 @@
-// Shows the start-up message box, or appends it to the file named by LURVIK_MESSAGE_BOX_LOG
-// so that unattended tests can see which box the program would have shown.
+// Shows the start-up message box. In the test builds it is appended instead to the file named
+// by LURVIK_MESSAGE_BOX_LOG, so that unattended tests can see which box would have been shown.
 #include "shell/startup_message_win.h"
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 
 namespace lurvik {
 
+#ifdef LURVIK_TEST_SEAMS
 namespace {
 
 std::string EnvironmentValue(const char* name) {
@@ -31,13 +32,16 @@ void AppendToFile(const std::string& path, const std::string& text) {
 }
 
 }  // namespace
+#endif
 
 int32_t ShowStartupMessage(const std::string& title, const std::string& text, uint32_t flags) {
+#ifdef LURVIK_TEST_SEAMS
   std::string recordPath = EnvironmentValue("LURVIK_MESSAGE_BOX_LOG");
   if (!recordPath.empty()) {
     AppendToFile(recordPath, title + "\r\n" + text + "\r\n" + DecimalText(flags) + "\r\n");
     return IDOK;
   }
+#endif
   return MessageBoxA(nullptr, text.c_str(), title.c_str(), flags);
 }
 

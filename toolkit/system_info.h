@@ -22,10 +22,11 @@ struct OsVersionRecord {
 // 60 XP and XP x64, 65 Server 2003, 70 Vista, 75 Server 2008 (R2), 80 7, 100 anything later,
 // unknown or failed.
 int32_t ClassifyOsVersion(const OsVersionRecord& r);
-// Queries the system on every call. A non-zero override, or else the environment variable
-// LURVIK_OS_VERSION_CODE holding a decimal number, replaces the queried code (test seam).
+// Queries the system on every call. In the test builds (LURVIK_TEST_SEAMS) a non-zero
+// override, or else the environment variable LURVIK_OS_VERSION_CODE holding a decimal
+// number, replaces the queried code; the shipped program has neither.
 int32_t OsVersionCode();
-void SetOsVersionCodeOverride(int32_t code);  // 0 = none
+void SetOsVersionCodeOverride(int32_t code);  // 0 = none; test builds only
 
 // Every token of a command line, the program name first. Blanks separate (tabs do not); a
 // token starting with a double quote runs to the next one, without the quotes.

@@ -10,6 +10,7 @@
 namespace lurvik {
 namespace {
 
+#ifdef LURVIK_TEST_SEAMS
 std::atomic<int32_t> OsVersionCodeOverride{0};
 
 // The decimal number in LURVIK_OS_VERSION_CODE, or 0 when it is unset or not a number.
@@ -24,6 +25,7 @@ int32_t OsVersionCodeFromEnvironment() {
   }
   return code;
 }
+#endif
 
 OsVersionRecord QueryOsVersion() {
   OsVersionRecord record = {};
@@ -70,12 +72,16 @@ ObjectRegistry<LibraryModule>& Libraries() {
 static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(OSVERSIONINFOEXA) == 156, "version record sizes");
 
 int32_t OsVersionCode() {
+#ifdef LURVIK_TEST_SEAMS
   if (int32_t code = OsVersionCodeOverride.load()) return code;
   if (int32_t code = OsVersionCodeFromEnvironment()) return code;
+#endif
   return ClassifyOsVersion(QueryOsVersion());
 }
 
+#ifdef LURVIK_TEST_SEAMS
 void SetOsVersionCodeOverride(int32_t code) { OsVersionCodeOverride.store(code); }
+#endif
 
 int32_t ArgumentCount() {
   size_t tokens = SplitCommandLine(GetCommandLineA()).size();

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The start-up of the real program under Wine. A system classified as Windows 2000 (code 50)
-# gets the "Error!" box (recorded through LURVIK_MESSAGE_BOX_LOG instead of shown) and the
-# program ends with exit code 0; at the XP code 60 no box appears and an unattended run goes
-# on to its scan, writes the log and ends by itself with exit code 0.
+# The start-up of the program under Wine, in the test build lurvik64_test.exe, which has the
+# two switches used here. A system classified as Windows 2000 (code 50) gets the "Error!" box
+# (recorded through LURVIK_MESSAGE_BOX_LOG instead of shown) and the program ends with exit
+# code 0; at the XP code 60 no box appears and an unattended run goes on to its scan, writes
+# the log and ends by itself with exit code 0.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD_ROOT=${BUILD_ROOT:-$top/build}
 export WINEPREFIX=${WINEPREFIX:-$BUILD_ROOT/wineprefix} WINEDEBUG=-all LANG=C LC_ALL=C
 WINE64=${WINE64:-/usr/lib/wine/wine64}
-program=$BUILD_ROOT/win64/lurvik64.exe
+program=$BUILD_ROOT/win64/lurvik64_test.exe
 tmp=${LURVIK_TEST_TMP:-$(mktemp -d)}
 passed=0 failed=0
 
@@ -35,7 +36,7 @@ result "Windows 2000, unattended: exit code 0, box, no log" \
 
 rm -f "$box" "$tmp/log.txt"
 LURVIK_OS_VERSION_CODE=60 LURVIK_MESSAGE_BOX_LOG=$(windows_path "$box") timeout 300 "$WINE64" "$program" \
-  lurvik64.exe "$(windows_path "$tmp/log.txt")" third fourth
+  lurvik64_test.exe "$(windows_path "$tmp/log.txt")" third fourth
 status=$?
 result "Windows XP: exit code 0" same "$status" 0
 result "Windows XP: no box" test ! -e "$box"
