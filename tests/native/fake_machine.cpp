@@ -29,6 +29,18 @@ NativeReply CopyReply(const std::vector<uint8_t>& reply, std::vector<uint8_t>& b
   return {status, static_cast<uint32_t>(reply.size()), base};
 }
 
+// An object-name record in `buffer`; the status is an info length mismatch when it does not fit.
+uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base) {
+  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4, length = name.size() * 2;  // UNICODE_STRING, then the characters
+  if (length + 2 > 0xFFFF || 2 * p + length + 2 > buffer.size()) return kInfoLengthMismatch;
+  std::fill(buffer.begin(), buffer.end(), 0);
+  Put(buffer, 0, length, 2);
+  Put(buffer, 2, length + 2, 2);
+  Put(buffer, p, name.empty() ? 0 : base + 2 * p, p);
+  for (size_t i = 0; i < name.size(); ++i) Put(buffer, 2 * p + 2 * i, name[i], 2);
+  return 0;
+}
+
 }  // namespace
 
 void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width) {
@@ -79,16 +91,6 @@ std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries,
   return bytes;
 }
 
-uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base) {
-  const size_t p = layout == RecordLayout::Bits64 ? 8 : 4, length = name.size() * 2;  // UNICODE_STRING, then the characters
-  if (length + 2 > 0xFFFF || 2 * p + length + 2 > buffer.size()) return kInfoLengthMismatch;
-  std::fill(buffer.begin(), buffer.end(), 0);
-  Put(buffer, 0, length, 2);
-  Put(buffer, 2, length + 2, 2);
-  Put(buffer, p, name.empty() ? 0 : base + 2 * p, p);
-  for (size_t i = 0; i < name.size(); ++i) Put(buffer, 2 * p + 2 * i, name[i], 2);
-  return 0;
-}
 
 NativeReply FakeMachine::QueryObjectTypes(std::vector<uint8_t>& buffer) {
   const std::vector<uint8_t> reply = typesReply ? *typesReply : BuildObjectTypesReply(types, layout, Base(0xB00000));

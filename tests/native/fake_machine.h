@@ -19,15 +19,9 @@ struct FakeType {
   uint32_t genericAll = 0x1F0FFF;
   int32_t maxLength = -1;  // in bytes; -1: name bytes + 2
 };
-struct FakeEntry {
-  uint32_t ownerPid = 0, typeNumber = 0;
-  uint64_t handleValue = 0;
-  uint32_t grantedAccess = 0;
-};
+struct FakeEntry { uint32_t ownerPid = 0, typeNumber = 0; uint64_t handleValue = 0; uint32_t grantedAccess = 0; };
 std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base);
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout);
-// An object-name record in `buffer`; the status is an info length mismatch when it does not fit.
-uint32_t WriteObjectNameRecord(std::vector<uint8_t>& buffer, const std::u16string& name, RecordLayout layout, uint64_t base);
 std::u16string Widen(const std::string& text);
 void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t width);  // little-endian, grows
 
@@ -84,8 +78,7 @@ class FakeMachine : public InventorySystem {
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
-  std::vector<size_t> queriedSizes;
-  std::vector<size_t> typeQuerySizes;
+  std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, probesStarted = 0, badCloses = 0, debugPrivilegeCalls = 0;
   std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 

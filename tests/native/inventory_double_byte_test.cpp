@@ -16,11 +16,8 @@ TEST(DoubleByteTexts, DeviceNameEndingInADoubleByteCharacterMatchesWholeComponen
 
 TEST_F(InventoryTest, LongObjectNameIsCutBeforeADoubleByteCharacter) {
   m.leadBytes = {0x95};
-  m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
-  FakeObject event;
   const std::string kept = "\\" + std::string(2500, 'n');  // 2501 bytes; the character would be bytes 2502 and 2503
-  event.name = Widen(kept + "\x95\x5C");
-  m.AddHandle(500, Type(kEvent), 0x44, 0x1F0003, event);
+  m.AddHandle(500, Type(kEvent), 0x44, 0x1F0003, {.name = Widen(kept + "\x95\x5C")});
   TakeInventory(m);
   EXPECT_EQ(HandleLines(), "Handle: 68 [11]\n  Name of Object: " + kept + " [11]\n  Opened with Access Rights: 0x1F0003 (0x1F0003) [11]\n");
 }

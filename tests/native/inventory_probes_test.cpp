@@ -42,12 +42,7 @@ TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
 
 // One name probe of an event, held in each phase for a number of pauses.
 TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCall) {
-  struct Case {
-    const char* what;
-    int start, inCall, end;
-    bool named;
-    int pauses, kills;
-  } cases[] = {
+  struct Case { const char* what; int start, inCall, end; bool named; int pauses, kills; } cases[] = {
       {"leaves its call in the last of 50 pauses", 0, 50, 0, true, 50, 0},
       {"still inside after 50 pauses: killed", 0, 51, 0, false, 50, 1},
       {"hung inside its call: killed", 0, kHangs, 0, false, 50, 1},
@@ -59,12 +54,8 @@ TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCall) {
   };
   for (const Case& c : cases) {
     SetUp();
-    FakeObject event;
-    event.name = Widen("\\BaseNamedObjects\\x");
-    event.probeStartPauses = c.start;
-    event.namePolls = c.inCall;
-    event.probeEndPauses = c.end;
-    m.AddHandle(500, Type(kEvent), 0x10, 1, event);
+    m.AddHandle(500, Type(kEvent), 0x10, 1,
+                {.name = u"\\BaseNamedObjects\\x", .probeStartPauses = c.start, .namePolls = c.inCall, .probeEndPauses = c.end});
     TakeInventory(m);
     EXPECT_EQ(HandleLines(), std::string("Handle: 16 [11]\n") + (c.named ? "  Name of Object: \\BaseNamedObjects\\x [11]\n" : "") +
                                  "  Opened with Access Rights: 0x1 (0x1F0003) [11]\n")

@@ -8,16 +8,8 @@ namespace {
 // One handle 0x44 of process 500; process 600 is C:\Windows\b.exe.
 TEST_F(InventoryTest, ProcessThreadAndTokenHandles) {
   const std::string longPath = "\\Device\\HarddiskVolume2\\" + std::string(480, 'x') + ".exe";  // over 500 bytes
-  struct Case {
-    const char* what;
-    StandardRow row;
-    uint32_t access;
-    FakeObject object;
-    std::set<EntryPoint> missing;
-    std::string image600;
-    bool openable600;
-    std::string lines;
-  } cases[] = {
+  struct Case { const char* what; StandardRow row; uint32_t access; FakeObject object; std::set<EntryPoint> missing;
+                std::string image600; bool openable600; std::string lines; } cases[] = {
       {"process", kProcess, 0x1000, {.pid = 600}, {}, "", true,
        "Handle: 68 [11]\n  Imagename: C:\\Windows\\b.exe [2]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n"},
       {"process without id", kProcess, 0x1000, {}, {}, "", true, "Handle: 68 [11]\n  Opened with Access Rights: 0x1000 (0x1F0FFF) [2]\n"},

@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "inventory/handle_snapshot.h"
 #include "inventory/inventory.h"
 #include "inventory/type_table.h"
@@ -43,11 +45,10 @@ class InventoryTest : public ::testing::Test {
   std::string LogBody() const { return LogText.substr(LogText.find("\r\n\r\n") + 4); }
   // The tree below the process nodes, without the type nodes.
   std::string HandleLines() const {
-    std::string all = m.TreeText(), lines;
-    for (size_t start = 0, end; start < all.size(); start = end + 1) {
-      end = all.find('\n', start);
-      if (all.compare(start, 4, "    ") == 0) lines += all.substr(start + 4, end + 1 - start - 4);
-    }
+    std::istringstream all(m.TreeText());
+    std::string line, lines;
+    while (std::getline(all, line))
+      if (line.compare(0, 4, "    ") == 0) lines += line.substr(4) + "\n";
     return lines;
   }
 

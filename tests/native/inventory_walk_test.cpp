@@ -34,11 +34,8 @@ TEST_F(InventoryTest, TypeListThatGrowsBetweenItsQueriesIsAskedOnceMore) {
   // 32-bit records: "Event" makes a list of 112 bytes; the added type (a name area of 200
   // bytes) makes it 296 bytes longer, more than the margin of 180 bytes can take.
   const FakeType added{"FilterConnectionPort", 0x1F0001, 200};
-  struct Case {
-    int growthQueries;  // the list grows after each of this many queries
-    std::vector<size_t> bufferSizes;
-    std::vector<std::string> typeNames;
-  };
+  // The list grows after each of the first growthQueries queries.
+  struct Case { int growthQueries; std::vector<size_t> bufferSizes; std::vector<std::string> typeNames; };
   for (const Case& c : std::vector<Case>{{0, {5000, 292}, {"Event"}},
                                          {1, {5000, 292, 588}, {"Event", "FilterConnectionPort"}},
                                          {2, {5000, 292, 588}, {}}}) {  // grew again: given up
@@ -54,39 +51,29 @@ TEST_F(InventoryTest, TypeListThatGrowsBetweenItsQueriesIsAskedOnceMore) {
   }
 }
 
-// Found: the offset is set. Not found, quit, own process not openable, no PROCESS type: the
-// offset of the last calibration stays.
-TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandle) {
-  LoadObjectTypes(m);
-  m.ownProcessTypeNumber = 7;
-  EXPECT_EQ(CalibrateTypeNumbers(m), 1);
-  EXPECT_EQ(m.openCalls.back(), std::make_pair(0x400u, m.ownPid));
-  m.ownProcessTypeNumber = 0;
-  EXPECT_EQ(CalibrateTypeNumbers(m), 0);
-  m.ownProcessTypeNumber = 9;
-  m.quit = true;
-  EXPECT_EQ(CalibrateTypeNumbers(m), 0);
-  m.quit = false;
-  m.processes[m.ownPid].openable = false;
-  EXPECT_EQ(CalibrateTypeNumbers(m), 0);
-  m.processes.erase(m.ownPid);
-  ProcessTypeRow = 0;
-  EXPECT_EQ(CalibrateTypeNumbers(m), 0);
-  EXPECT_EQ(TypeNumberOffset, 6);
-}
-
 // The search starts h + 800 entries before the end, h being the own handle's value (0x100,
 // the first the fake hands out): of 2000 entries the one at index 943 is the first searched.
-TEST_F(InventoryTest, CalibrationSearchesOnlyTheWindowBeforeTheEnd) {
-  for (size_t matchAt : {942u, 943u}) {
+// Whatever finds nothing leaves the offset of the last calibration (5 here).
+TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandleInItsWindowOnly) {
+  struct Case { const char* what; uint32_t ownType; int matchAt; bool quit, openable; int32_t processRow, found, offset; };
+  for (const Case& c : {Case{"found", 7, -1, false, true, 1, 1, 6}, Case{"not listed", 0, -1, false, true, 1, 0, 5},
+                        Case{"quit", 9, -1, true, true, 1, 0, 5}, Case{"own process not openable", 9, -1, false, false, 1, 0, 5},
+                        Case{"no Process type", 9, -1, false, true, 0, 0, 5}, Case{"just before the window", 0, 942, false, true, 1, 0, 5},
+                        Case{"first in the window", 0, 943, false, true, 1, 1, 8}}) {
     SetUp();
     LoadObjectTypes(m);
-    m.ownProcessTypeNumber = 0;
-    m.handles.assign(2000, {4, 50, 0x100, 0});
-    m.handles[matchAt] = {m.ownPid, 9, 0x100, 0x400};
-    TypeNumberOffset = 0;
-    EXPECT_EQ(CalibrateTypeNumbers(m), matchAt == 943 ? 1 : 0) << "own handle at index " << matchAt;
-    EXPECT_EQ(TypeNumberOffset, matchAt == 943 ? 8 : 0) << "own handle at index " << matchAt;
+    TypeNumberOffset = 5;
+    ProcessTypeRow = c.processRow;
+    m.ownProcessTypeNumber = c.ownType;
+    m.quit = c.quit;
+    m.processes[m.ownPid].openable = c.openable;
+    if (c.matchAt >= 0) {
+      m.handles.assign(2000, {4, 50, 0x100, 0});
+      m.handles[c.matchAt] = {m.ownPid, 9, 0x100, 0x400};
+    }
+    EXPECT_EQ(CalibrateTypeNumbers(m), c.found) << c.what;
+    EXPECT_EQ(TypeNumberOffset, c.offset) << c.what;
+    if (c.found) EXPECT_EQ(m.openCalls.back(), std::make_pair(0x400u, m.ownPid)) << c.what;
   }
 }
 

@@ -11,17 +11,12 @@
 
 using namespace lurvik;
 
-TEST(ShellVersionText, LineEndsBecomeTwoBlanksAndEndsAreTrimmed) {
-  EXPECT_EQ(TidyVersionText("2,0,1,387"), "2,0,1,387");
-  EXPECT_EQ(TidyVersionText("2,0\r\n1"), "2,0  1");
-  EXPECT_EQ(TidyVersionText("2\r0\r\n\r1"), "2  0    1");  // lone CR before and after a pair
-  EXPECT_EQ(TidyVersionText("  2, 0 . 1  "), "2, 0 . 1");
-  EXPECT_EQ(TidyVersionText("\r\n2\r\n"), "2");             // line ends at the ends vanish too
-  EXPECT_EQ(TidyVersionText("\t2 "), "\t2");                // only blanks are trimmed
-  EXPECT_EQ(TidyVersionText(""), "");
-}
-
-TEST(ShellVersionText, TranslationKeyIsEightUpperCaseHexDigits) {
+TEST(ShellVersionText, LineEndsBecomeTwoBlanksEndsAreTrimmedKeysAreEightHexDigits) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"2,0,1,387", "2,0,1,387"}, {"2,0\r\n1", "2,0  1"},
+      {"2\r0\r\n\r1", "2  0    1"},  // lone CR before and after a pair
+      {"  2, 0 . 1  ", "2, 0 . 1"}, {"\r\n2\r\n", "2"}, {"\t2 ", "\t2"}, {"", ""}};  // only blanks are trimmed
+  for (const auto& [raw, tidy] : cases) EXPECT_EQ(TidyVersionText(raw), tidy) << "[" << raw << "]";
   EXPECT_EQ(TranslationKey(0x0000, 0x04B0), "000004B0");
   EXPECT_EQ(TranslationKey(0x0409, 0x04E4), "040904E4");
   EXPECT_EQ(TranslationKey(0xFFFF, 0x0001), "FFFF0001");

@@ -37,15 +37,8 @@ struct ScriptedSink : FileSink {
 // Each case writes texts of the given lengths (text i made of the letter 'a' + i), then
 // closes; " |" in the events marks the call of Close. A file that lost bytes takes no more.
 TEST(TextWriter, BufferingOrderAndFailures) {
-  struct Case {
-    const char* what;
-    uint64_t capacity;
-    bool failMove, failClose, buffered;
-    std::vector<uint32_t> texts, results;
-    std::string events;
-    bool closed;
-    size_t fileBytes;
-  };
+  struct Case { const char* what; uint64_t capacity; bool failMove, failClose, buffered; std::vector<uint32_t> texts, results;
+                std::string events; bool closed; size_t fileBytes; };
   const uint64_t all = UINT64_MAX;
   const Case cases[] = {
       {"4095 bytes wait for the close", all, false, false, true, {4095}, {4095}, " M0 | W4095 C", true, 4095},
