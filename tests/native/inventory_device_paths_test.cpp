@@ -16,21 +16,15 @@ TEST(DevicePaths, LeadingDeviceNameOfAWholeComponentBecomesTheFirstMatchingLette
               {"D:", "\\Device\\HarddiskVolume10"}, {"E:", "\\Device\\HarddiskVolume10"}};
   const std::pair<const char*, const char*> cases[] = {
       {"\\Device\\HarddiskVolume2\\Windows\\explorer.exe", "C:\\Windows\\explorer.exe"},
-      {"\\DEVICE\\HARDDISKVOLUME2\\Temp", "C:\\Temp"},
-      {"\\Device\\HarddiskVolume2", "C:"},
-      {"\\Device\\HarddiskVolume3\\x", ""},
-      {"", ""},
+      {"\\DEVICE\\HARDDISKVOLUME2\\Temp", "C:\\Temp"}, {"\\Device\\HarddiskVolume2", "C:"},
+      {"\\Device\\HarddiskVolume3\\x", ""}, {"", ""},
       {"C:\\Windows", ""},  // the plain drive form is not a device path
       {"\\Device\\Mup\\server\\share\\x", ""},
       {"\\Device\\HarddiskVolume2\\copy\\Device\\HarddiskVolume2\\x", "C:\\copy\\Device\\HarddiskVolume2\\x"},
-      {"\\Device\\HarddiskVolume10\\data", "D:\\data"},
-      {"\\Device\\HarddiskVolume1\\data", "A:\\data"},
+      {"\\Device\\HarddiskVolume10\\data", "D:\\data"}, {"\\Device\\HarddiskVolume1\\data", "A:\\data"},
       {"\\Device\\HarddiskVolume1x", ""},
       // The object manager's drive form is already a drive path.
-      {"\\??\\C:\\windows", "C:\\windows"},
-      {"\\??\\c:", "c:"},
-      {"\\??\\UNC\\server\\share", ""},
-      {"\\??\\C:x", ""}};
+      {"\\??\\C:\\windows", "C:\\windows"}, {"\\??\\c:", "c:"}, {"\\??\\UNC\\server\\share", ""}, {"\\??\\C:x", ""}};
   for (const auto& [device, drive] : cases) EXPECT_EQ(DevicePathToDrivePath(m, device), drive) << device;
 }
 

@@ -116,33 +116,30 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
   }
 }
 
+// Without GetProcessImageFileNameA (older systems) the module file name names the process,
+// which Windows XP (code 60) opens with query information instead of limited query.
 TEST_F(InventoryTest, ProcessLabelsStatusTextsAndSleeps) {
-  m.processes[500] = {"\\Device\\HarddiskVolume2\\Program Files\\Tool Box\\ tool.exe "};
-  m.processes[600].refusedAccess = {0x1000};
-  m.processes[700] = {"", "C:\\Windows\\mod.exe"};  // only GetModuleFileNameExA would know
-  for (uint32_t pid : {0u, 4u, 500u, 600u, 700u, 800u}) m.AddHandle(pid, Type(kEvent), 4, 0);
-  TakeInventory(m);
-  EXPECT_EQ(m.statusTexts, (std::vector<std::string>{"...getting handles from 0 / [System Process]", "...getting handles from 4 / System",
-                                                     "...getting handles from 500 / tool.exe", "...getting handles from 600 / unbekannt",
-                                                     "...getting handles from 700 / unbekannt", "...getting handles from 800 / unbekannt",
-                                                     "Ready! "}));
-  EXPECT_EQ(m.sleeps, 6);
-  EXPECT_EQ(m.debugPrivilegeCalls, 1);
-  std::vector<uint32_t> named;  // ids 0 and 4 are never opened for their names
-  for (auto call : m.openCalls)
-    if (call.first == 0x1000) named.push_back(call.second);
-  EXPECT_EQ(named, (std::vector<uint32_t>{500, 600, 700, 800}));
-}
-
-TEST_F(InventoryTest, ModuleFileNameNamesTheProcessOnOlderSystems) {
-  m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameA};
-  m.osVersionCode = 60;
-  m.processes[700] = {"", "C:\\Windows\\mod.exe"};
-  m.AddHandle(700, Type(kEvent), 4, 0);
-  TakeInventory(m);
-  EXPECT_EQ(m.statusTexts.front(), "...getting handles from 700 / mod.exe");
-  EXPECT_EQ(m.openCalls[1], std::make_pair(0x400u, 700u)) << "Windows XP asks with query information";
-  EXPECT_EQ(LogBody(), "700 / mod.exe\r\n  Event\r\n    Handle: 4\r\n      Opened with Access Rights: 0x0 (0x1F0003)\r\n");
+  for (bool older : {false, true}) {
+    SetUp();
+    if (older) m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameA};
+    m.osVersionCode = older ? 60 : 65;
+    m.processes[500] = {"\\Device\\HarddiskVolume2\\Program Files\\Tool Box\\ tool.exe "};
+    m.processes[600].refusedAccess = {0x1000};
+    m.processes[700] = {"", "C:\\Windows\\mod.exe"};
+    for (uint32_t pid : {0u, 4u, 500u, 600u, 700u, 800u}) m.AddHandle(pid, Type(kEvent), 4, 0);
+    TakeInventory(m);
+    const std::string from = "...getting handles from ";
+    EXPECT_EQ(m.statusTexts, (std::vector<std::string>{from + "0 / [System Process]", from + "4 / System",
+                                                       from + (older ? "500 / unbekannt" : "500 / tool.exe"), from + "600 / unbekannt",
+                                                       from + (older ? "700 / mod.exe" : "700 / unbekannt"), from + "800 / unbekannt",
+                                                       "Ready! "}));
+    EXPECT_EQ(m.sleeps, 6);
+    EXPECT_EQ(m.debugPrivilegeCalls, 1);
+    std::vector<uint32_t> named;  // ids 0 and 4 are never opened for their names
+    for (auto call : m.openCalls)
+      if (call.first == (older ? 0x400u : 0x1000u) && call.second != m.ownPid) named.push_back(call.second);
+    EXPECT_EQ(named, (std::vector<uint32_t>{500, 600, 700, 800})) << (older ? "Windows XP" : "newer systems");
+  }
 }
 
 // Hidden processes are still named in the status bar and cost one OpenProcess for

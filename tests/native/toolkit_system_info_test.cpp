@@ -36,15 +36,8 @@ TEST(CommandLine, ProgramAndParameters) {
       {"\"C:\\Program Files\\Lurvik\\lurvik.exe\"", {"C:\\Program Files\\Lurvik\\lurvik.exe"}},
       {"lurvik.exe \"\" C:\\log.txt", {"lurvik.exe", "", "C:\\log.txt"}},
       {"lurvik.exe notepad.exe \"C:\\My Logs\\out.txt\"", {"lurvik.exe", "notepad.exe", "C:\\My Logs\\out.txt"}},
-      {"  lurvik.exe   a  ", {"lurvik.exe", "a"}},
-      {"", {}},
-      {"   ", {}},
-      {"p a\tb", {"p", "a\tb"}},
-      {"p \"a\"b c", {"p", "a", "b", "c"}},
-      {"p \"a\"\"\"", {"p", "a", ""}},
-      {"p a\"b\" c", {"p", "a\"b\"", "c"}},
-      {"p \"open end  ", {"p", "open end  "}},
-      {"p \"", {"p", ""}},
-      {"p \"x\\\" y\"", {"p", "x\\", "y\""}}};
+      {"  lurvik.exe   a  ", {"lurvik.exe", "a"}}, {"", {}}, {"   ", {}}, {"p a\tb", {"p", "a\tb"}},
+      {"p \"a\"b c", {"p", "a", "b", "c"}}, {"p \"a\"\"\"", {"p", "a", ""}}, {"p a\"b\" c", {"p", "a\"b\"", "c"}},
+      {"p \"open end  ", {"p", "open end  "}}, {"p \"", {"p", ""}}, {"p \"x\\\" y\"", {"p", "x\\", "y\""}}};
   for (const auto& [line, tokens] : cases) EXPECT_EQ(SplitCommandLine(line), tokens) << "command line [" << line << "]";
 }
