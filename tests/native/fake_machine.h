@@ -14,11 +14,8 @@
 
 namespace lurvik {
 
-struct FakeType {
-  std::string name;  // Latin-1, widened to UTF-16
-  uint32_t genericAll = 0x1F0FFF;
-  int32_t maxLength = -1;  // in bytes; -1: name bytes + 2
-};
+// The name in Latin-1, widened to UTF-16; the name area in bytes, -1: the name's bytes + 2.
+struct FakeType { std::string name; uint32_t genericAll = 0x1F0FFF; int32_t maxLength = -1; };
 struct FakeEntry { uint32_t ownerPid = 0, typeNumber = 0; uint64_t handleValue = 0; uint32_t grantedAccess = 0; };
 std::vector<uint8_t> BuildObjectTypesReply(const std::vector<FakeType>& types, RecordLayout layout, uint64_t base);
 std::vector<uint8_t> BuildHandleListReply(const std::vector<FakeEntry>& entries, uint32_t infoClass, RecordLayout layout);
@@ -27,12 +24,8 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
 
 constexpr int kHangs = -1;  // a probe phase that never ends
 
-struct FakeProcess {
-  std::string imagePath;   // device form, GetProcessImageFileNameA
-  std::string modulePath;  // drive form, GetModuleFileNameExA
-  bool openable = true;
-  std::set<uint32_t> refusedAccess;
-};
+// The image in device form (GetProcessImageFileNameA) and in drive form (GetModuleFileNameExA).
+struct FakeProcess { std::string imagePath, modulePath; bool openable = true; std::set<uint32_t> refusedAccess; };
 
 // Any object: each question answers from its own field, whatever the type.
 struct FakeObject {

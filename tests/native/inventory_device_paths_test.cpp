@@ -28,5 +28,15 @@ TEST(DevicePaths, LeadingDeviceNameOfAWholeComponentBecomesTheFirstMatchingLette
   for (const auto& [device, drive] : cases) EXPECT_EQ(DevicePathToDrivePath(m, device), drive) << device;
 }
 
+// On a double-byte code page (0x95 0x5C one character, as in code page 932) a device name
+// ending in that character matches only whole components: its trail byte 0x5C is no "\".
+TEST(DevicePaths, DeviceNameEndingInADoubleByteCharacterMatchesWholeComponentsOnly) {
+  FakeMachine m;
+  m.leadBytes = {0x95};
+  m.drives["Z:"] = "\\Device\\Share\\\x95\x5C";
+  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\Share\\\x95\x5C\\a.txt"), "Z:\\a.txt");
+  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\Share\\\x95\x5C" "x\\a.txt"), "") << "the component goes on after the character";
+}
+
 }  // namespace
 }  // namespace lurvik

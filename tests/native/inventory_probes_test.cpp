@@ -8,15 +8,18 @@ namespace lurvik {
 namespace {
 
 // A name is asked only for pipes and disk files; probes that end before the first poll cost
-// no pause. Long names are cut, failed name queries give nothing.
+// no pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
+// a double-byte code page where 0x95 0x5C is one character), failed name queries give nothing.
 TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
   m.folders.insert("C:\\Temp");
+  m.leadBytes = {0x95};
   const std::pair<int32_t, const char16_t*> files[] = {
       {3, u"\\Device\\NamedPipe\\lurvik"}, {3, u""}, {1, u"\\Device\\HarddiskVolume2\\Temp"}, {1, u"\\Device\\HarddiskVolume2\\Temp\\log.txt"},
       {1, u"\\Device\\HarddiskVolume9\\nope.txt"}, {2, u"\\Device\\ConDrv"}, {1, u"\\??\\C:\\Temp\\wine.txt"}};
   for (uint64_t i = 0; i < 7; ++i) m.AddHandle(500, Type(kFile), 0x10 + 4 * i, 1, {.fileType = files[i].first, .name = files[i].second});
   m.AddHandle(600, Type(kEvent), 0x10, 1, {.name = Widen("\\" + std::string(3000, 'n'))});
   m.AddHandle(600, Type(kEvent), 0x14, 1, {.name = u"\\BaseNamedObjects\\x", .nameStatus = 0xC0000022u});
+  m.AddHandle(600, Type(kEvent), 0x18, 1, {.name = Widen("\\" + std::string(2500, 'n') + "\x95\x5C")});
   TakeInventory(m);
   EXPECT_EQ(HandleLines(),
             "Handle: 16 [11]\n  Name of Object: \\Device\\NamedPipe\\lurvik [5]\n  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n"
@@ -27,8 +30,9 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
             "Handle: 36 [11]\n  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n"
             "Handle: 40 [11]\n  Filename: C:\\Temp\\wine.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n"
             "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
-            "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.probesStarted, 7 + 6 + 2);
+            "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
+            "Handle: 24 [11]\n  Name of Object: \\" + std::string(2500, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
+  EXPECT_EQ(m.probesStarted, 7 + 6 + 3);
   EXPECT_EQ(m.pauses, 0);
 }
 
