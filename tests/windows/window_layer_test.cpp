@@ -14,7 +14,7 @@ using namespace lurvik;
 
 namespace {
 
-constexpr int32_t kSentinel = WM_APP + 7;  // posted after an action: its events are in
+constexpr int32_t kSentinel = WM_APP + 7;  // posted after an action, so it comes out after its events
 
 // The layer's size events up to the sentinel message posted after the action.
 std::vector<int32_t> SizeEventsUntilSentinel(HWND window) {
