@@ -6,7 +6,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "inventory/windows_system_win.h"
@@ -39,35 +38,29 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
   WindowsSystem system;
   const SysHandle process = reinterpret_cast<uintptr_t>(GetCurrentProcess());
   const SysHandle thread = reinterpret_cast<uintptr_t>(GetCurrentThread());
-  auto withText = [](const std::function<uint32_t(std::string&)>& call) {
-    std::string text = "stale";
-    const uint32_t length = call(text);
-    return std::to_string(length) + " '" + text + "'";
-  };
   const struct {
     void** address;
     const char* name;
-    std::function<std::string()> answer;
-    const char* expected;
-  } cases[] = {
-      {&GetProcessImageFileNameA_Address, "GetProcessImageFileNameA",
-       [&] { return withText([&](std::string& t) { return system.GetProcessImageFileNameA(process, t, 500); }); }, "0 ''"},
-      {&GetModuleFileNameExA_Address, "GetModuleFileNameExA",
-       [&] { return withText([&](std::string& t) { return system.GetModuleFileNameExA(process, t, 500); }); }, "0 ''"},
-      {&GetProcessId_Address, "GetProcessId", [&] { return std::to_string(system.GetProcessId(process)); }, "0"},
-      {&GetThreadId_Address, "GetThreadId", [&] { return std::to_string(system.GetThreadId(thread)); }, "0"},
-      {&GetProcessIdOfThread_Address, "GetProcessIdOfThread",
-       [&] { return std::to_string(system.GetProcessIdOfThread(thread)); }, "0"},
+  } entryPoints[] = {
+      {&GetProcessImageFileNameA_Address, "GetProcessImageFileNameA"},
+      {&GetModuleFileNameExA_Address, "GetModuleFileNameExA"},
+      {&GetProcessId_Address, "GetProcessId"},
+      {&GetThreadId_Address, "GetThreadId"},
+      {&GetProcessIdOfThread_Address, "GetProcessIdOfThread"},
   };
-  for (const auto& c : cases) {
+  for (int i = 0; i < 5; ++i) {
     LoadOptionalEntryPoints();  // all five present, then this one taken away
-    void* present = *c.address;
-    ASSERT_NE(present, nullptr) << c.name;
-    *c.address = nullptr;
-    EXPECT_EQ(c.answer(), c.expected) << c.name << " missing";
-    *c.address = present;
+    ASSERT_NE(*entryPoints[i].address, nullptr) << entryPoints[i].name;
+    *entryPoints[i].address = nullptr;
+    std::string text = "stale";
+    const uint32_t answer = i == 0   ? system.GetProcessImageFileNameA(process, text, 500)
+                            : i == 1 ? system.GetModuleFileNameExA(process, text, 500)
+                            : i == 2 ? system.GetProcessId(process)
+                            : i == 3 ? system.GetThreadId(thread)
+                                     : system.GetProcessIdOfThread(thread);
+    EXPECT_EQ(std::to_string(answer) + " '" + (i < 2 ? text : "") + "'", "0 ''") << entryPoints[i].name << " missing";
   }
-  for (const auto& c : cases) *c.address = nullptr;  // as the other tests expect them
+  for (const auto& entryPoint : entryPoints) *entryPoint.address = nullptr;  // as the other tests expect them
 }
 
 TEST(WindowsSystem, TreeItemCarriesItsImageAndSelectedImage) {

@@ -17,30 +17,24 @@ using namespace lurvik;
 
 namespace {
 
-// The debug privilege's attributes in the own token, or -1 when the token lacks it.
-long DebugPrivilegeAttributes() {
+// Disables the debug privilege in the own token when asked, then returns its attributes
+// there, or -1 when the token lacks it.
+long DebugPrivilegeAttributes(bool disableFirst) {
   HANDLE token = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-  LUID debug = {};
-  LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &debug);
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, &token);
+  TOKEN_PRIVILEGES off = {1, {{{0, 0}, 0}}};
+  LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &off.Privileges[0].Luid);
+  if (disableFirst) AdjustTokenPrivileges(token, FALSE, &off, 0, nullptr, nullptr);
   std::vector<uint8_t> buffer(8192);
   DWORD needed = 0;
   GetTokenInformation(token, TokenPrivileges, buffer.data(), buffer.size(), &needed);
   CloseHandle(token);
-  auto* list = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
+  const auto* list = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
+  const LUID debug = off.Privileges[0].Luid;
   for (DWORD i = 0; i < list->PrivilegeCount; ++i)
     if (list->Privileges[i].Luid.LowPart == debug.LowPart && list->Privileges[i].Luid.HighPart == debug.HighPart)
       return static_cast<long>(list->Privileges[i].Attributes);
   return -1;
-}
-
-void DisableDebugPrivilege() {
-  HANDLE token = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
-  TOKEN_PRIVILEGES off = {1, {{{0, 0}, 0}}};
-  LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &off.Privileges[0].Luid);
-  AdjustTokenPrivileges(token, FALSE, &off, 0, nullptr, nullptr);
-  CloseHandle(token);
 }
 
 }  // namespace
@@ -49,10 +43,9 @@ void DisableDebugPrivilege() {
 // of 0xFFFFFFFF would take the privilege out of the token.
 TEST(ShellPrivilege, DebugPrivilegeIsEnabledInTheOwnToken) {
   for (uint32_t attributes : {uint32_t{SE_PRIVILEGE_ENABLED}, 0xFFFFFFFFu}) {
-    DisableDebugPrivilege();
-    ASSERT_EQ(DebugPrivilegeAttributes() & SE_PRIVILEGE_ENABLED, 0) << "the privilege could not be disabled first";
+    ASSERT_EQ(DebugPrivilegeAttributes(true) & SE_PRIVILEGE_ENABLED, 0) << "the privilege could not be disabled first";
     EXPECT_NE(EnableProcessPrivilege(GetCurrentProcessId(), "SeDebugPrivilege", attributes), 0);
-    const long now = DebugPrivilegeAttributes();
+    const long now = DebugPrivilegeAttributes(false);
     EXPECT_TRUE(now >= 0 && (now & SE_PRIVILEGE_ENABLED) != 0)
         << "asked with attributes 0x" << std::hex << attributes << ": expected the privilege enabled, got attributes "
         << (now < 0 ? "none (privilege removed)" : std::to_string(now));

@@ -1,10 +1,13 @@
 // Worker threads under Wine: numbering from 1 in a fresh process, killing a worker blocked
-// forever after 50 polls, ended workers purged by the next start, kills of ended workers,
-// release without stopping, and the 1 ms pause.
+// forever after 50 pauses of about 1 ms, release without stopping, ended workers purged by the
+// next start and kills of ended workers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <process.h>
 
+#include <chrono>
+#include <cstring>
 #include <string>
 
 #include "toolkit/system_handle_win.h"
@@ -21,6 +24,7 @@ DWORD WINAPI WaitAndReturn(void* parameter) {
   if (Block) WaitForSingleObject(Block, INFINITE);
   return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter));
 }
+void* Code(uintptr_t code) { return reinterpret_cast<void*>(code); }
 
 // A handle that can wait for the worker and read its exit code, taken while it is listed
 // (the toolkit's SYNCHRONIZE copy, duplicated once more with the query right).
@@ -32,75 +36,67 @@ SystemHandle OpenWorkerThread(int32_t worker) {
   return SystemHandle(full);
 }
 
+// The exit code once the thread has ended, -2 when it runs on for 5 s.
 int64_t ExitCodeAfterEnd(const SystemHandle& thread) {
   DWORD code = 0;
   if (WaitForSingleObject(thread.Get(), 5000) != WAIT_OBJECT_0) return -2;
   return GetExitCodeThread(thread.Get(), &code) ? static_cast<int64_t>(code) : -1;
 }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
-
-void* Code(uintptr_t code) { return reinterpret_cast<void*>(code); }
 
 }  // namespace
 
-// Worker numbers are process-wide, so the first-number check runs in a child process of this
-// executable that runs nothing but that check.
+// Worker numbers are process-wide, so the check runs again in a child process of this
+// executable that runs nothing but this test.
 TEST(ToolkitWorkers, FirstWorkerOfAProcessIsOneAndTheNextTwo) {
-  char fresh[8] = {};
-  if (GetEnvironmentVariableA("LURVIK_FRESH_WORKER_PROCESS", fresh, sizeof fresh) > 0) {
+  if (std::strstr(GetCommandLineA(), " fresh-process")) {
     const int32_t first = StartWorker(WaitAndReturn, nullptr);
     EXPECT_EQ(first, 1);
     EXPECT_EQ(ExitCodeAfterEnd(OpenWorkerThread(first)), 0);
     EXPECT_EQ(StartWorker(WaitAndReturn, nullptr), 2) << "whatever happened to the first";
     return;
   }
-  std::string command = "\"" + ProgramPath() + "\" --gtest_filter=ToolkitWorkers.FirstWorkerOfAProcessIsOneAndTheNextTwo";
-  SetEnvironmentVariableA("LURVIK_FRESH_WORKER_PROCESS", "1");
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION child = {};
-  const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
-  SetEnvironmentVariableA("LURVIK_FRESH_WORKER_PROCESS", nullptr);
-  ASSERT_TRUE(started);
-  SystemHandle process(child.hProcess), thread(child.hThread);
-  ASSERT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.Get(), &exitCode);
-  EXPECT_EQ(exitCode, 0u) << "the check in the fresh child process failed";
+  const std::string program = ProgramPath(), quoted = "\"" + program + "\"";
+  EXPECT_EQ(_spawnl(_P_WAIT, program.c_str(), quoted.c_str(), "--gtest_filter=ToolkitWorkers.FirstWorker*",
+                    "fresh-process", nullptr), 0)
+      << "exit code of the check in a fresh child process";
 }
 
-TEST(ToolkitWorkers, BlockedWorkerIsKilledAfterFiftyPausesAndTheCallerGoesOn) {
+TEST(ToolkitWorkers, BlockedWorkerIsKilledAfterFiftyPausesAndReleaseLeavesTheOthersRunning) {
   SystemHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   Block = never.Get();
-  LARGE_INTEGER start, end;
-  QueryPerformanceCounter(&start);
-  const int32_t worker = StartWorker(WaitAndReturn, Code(7));
-  ASSERT_NE(worker, 0);
-  SystemHandle thread = OpenWorkerThread(worker);
+  const int32_t blocked = StartWorker(WaitAndReturn, Code(7)), released = StartWorker(WaitAndReturn, Code(3));
+  SystemHandle blockedThread = OpenWorkerThread(blocked), releasedThread = OpenWorkerThread(released);
+  ASSERT_TRUE(blockedThread && releasedThread);
+  const auto start = std::chrono::steady_clock::now();
   int polls = 0;
-  for (; polls < 50 && IsWorkerRunning(worker); ++polls) PauseMilliseconds(1);
+  for (; polls < 50 && IsWorkerRunning(blocked); ++polls) PauseMilliseconds(1);
+  const double meanPause = MillisecondsSince(start) / 50;
   EXPECT_EQ(polls, 50);
-  KillWorker(worker);
-  QueryPerformanceCounter(&end);
+  EXPECT_TRUE(meanPause >= 0.9 && meanPause <= 4.0) << "PauseMilliseconds(1) took " << meanPause << " ms on average";
+  const auto beforeZero = std::chrono::steady_clock::now();
+  PauseMilliseconds(0);
+  EXPECT_LT(MillisecondsSince(beforeZero), 20.0) << "a pause of 0 only gives up the time slice";
+
+  KillWorker(blocked);
+  EXPECT_EQ(IsWorkerRunning(blocked), 0);
+  EXPECT_EQ(DuplicateWorkerThreadHandle(blocked), nullptr) << "a killed worker is removed at once";
+  EXPECT_EQ(ExitCodeAfterEnd(blockedThread), 0) << "terminated with exit code 0, not returned with 7";
+
+  ReleaseWorkers();
+  EXPECT_EQ(IsWorkerRunning(released), 0) << "forgotten by the release";
+  EXPECT_EQ(WaitForSingleObject(releasedThread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "stopped by the release";
   Block = nullptr;
-  EXPECT_EQ(IsWorkerRunning(worker), 0);
-  EXPECT_EQ(DuplicateWorkerThreadHandle(worker), nullptr) << "a killed worker is removed at once";
-  EXPECT_EQ(ExitCodeAfterEnd(thread), 0) << "terminated with exit code 0, not returned with 7";
-  const double elapsed = Milliseconds(start, end);
-  EXPECT_LT(elapsed, 1000.0);
-  std::printf("[          ] 50 polls and a kill took %.1f ms\n", elapsed);
+  SetEvent(never.Get());
+  EXPECT_EQ(ExitCodeAfterEnd(releasedThread), 3);
 }
 
 TEST(ToolkitWorkers, EndedWorkersArePurgedByTheNextStartAndNotTerminatedByAKill) {
   const int32_t done = StartWorker(WaitAndReturn, Code(42));
-  ASSERT_NE(done, 0);
-  SystemHandle thread = OpenWorkerThread(done);
-  EXPECT_EQ(ExitCodeAfterEnd(thread), 42);
+  EXPECT_EQ(ExitCodeAfterEnd(OpenWorkerThread(done)), 42);
   EXPECT_EQ(IsWorkerRunning(done), 0);
   EXPECT_TRUE(SystemHandle(DuplicateWorkerThreadHandle(done))) << "an ended worker stays listed until the next start";
   const int32_t next = StartWorker(WaitAndReturn, Code(5));
@@ -115,32 +111,4 @@ TEST(ToolkitWorkers, EndedWorkersArePurgedByTheNextStartAndNotTerminatedByAKill)
   KillWorker(next);  // numbers naming nothing: nothing happens
   KillWorker(0);
   EXPECT_EQ(IsWorkerRunning(0), 0);
-}
-
-TEST(ToolkitWorkers, ReleaseForgetsWorkersWithoutStoppingThem) {
-  SystemHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  Block = never.Get();
-  const int32_t worker = StartWorker(WaitAndReturn, Code(3));
-  ASSERT_NE(worker, 0);
-  SystemHandle thread = OpenWorkerThread(worker);
-  ReleaseWorkers();
-  EXPECT_EQ(IsWorkerRunning(worker), 0);
-  EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "still running";
-  Block = nullptr;
-  SetEvent(never.Get());
-  EXPECT_EQ(ExitCodeAfterEnd(thread), 3);
-}
-
-TEST(ToolkitWorkers, PauseOfOneMillisecondLastsAboutOneMillisecond) {
-  LARGE_INTEGER start, middle, end;
-  QueryPerformanceCounter(&start);
-  for (int i = 0; i < 50; ++i) PauseMilliseconds(1);
-  QueryPerformanceCounter(&middle);
-  PauseMilliseconds(0);
-  QueryPerformanceCounter(&end);
-  const double mean = Milliseconds(start, middle) / 50;
-  std::printf("[          ] PauseMilliseconds(1): mean %.2f ms\n", mean);
-  EXPECT_GE(mean, 0.9);
-  EXPECT_LE(mean, 4.0);
-  EXPECT_LT(Milliseconds(middle, end), 20.0) << "a pause of 0 only gives up the time slice";
 }
