@@ -1,75 +1,71 @@
 #!/usr/bin/python3
-"""Checks an inventory log against what a handle holder reported about itself.
-
-  inventory_expect.py holder <report> <log>     the log is the banner and exactly the holder's part
-  inventory_expect.py contains <report> <log>   the holder's part stands in the log, exactly
-  inventory_expect.py structure <log>           banner, CR LF line ends, line grammar, last line
-  inventory_expect.py extra <report> <log>      every extra handle of a large holder is listed
-
-The holder's part is built from its report: the process line, then one block per object type
-(in the system's type order, which is the order of the type index), each with the handles of
-that type in ascending order, their detail lines and their access line. Exits 0 when the
-check holds; prints the first differences otherwise.
-"""
+# Checks an inventory log against what a handle holder reported about itself.
+#
+#   inventory_expect.py holder <report> <log>     the log is the banner and exactly the holder's part
+#   inventory_expect.py contains <report> <log>   the holder's part stands in the log, exactly
+#   inventory_expect.py structure <log>           banner, CR LF line ends, line grammar, last line
+#   inventory_expect.py extra <report> <log>      every extra handle of a large holder is listed
+#
+# The holder's part is built from its report: the process line, then one block per object type
+# (in the system's type order, which is the order of the type index), each with the handles of
+# that type in ascending order, their detail lines and their access line. Prints "ok" when the
+# check holds, else what was expected and what was found.
+import itertools
 import re
 import sys
 
 BANNER = ["*" * 24, "*  LOG-File of Lurvik  *", "*" * 24, ""]
 ACCESS = "      Opened with Access Rights: "
+# The kinds of log line (Process, Type, Handle, Detail, Access) and what each may follow
+# (B: the banner).
+LINE = re.compile(r"(?P<A>%s0x.*)|(?P<D>      \S.*)|(?P<H>    Handle: \d+)|(?P<T>  \S.*)|(?P<P>\S.* / .*)" % ACCESS)
+FOLLOWS = {"P": "BPA", "T": "PA", "H": "TA", "D": "HD", "A": "HD"}
 
 
+# The report: pid and label as texts, each handle as [value, type, access, GenericAll, index,
+# details], the extra handle values as a set.
 def read_report(path):
-    report = {"handles": [], "extra": None}
-    current = None
+    report = {"handles": [], "extra": set()}
     with open(path, encoding="latin-1") as f:
         for line in f.read().splitlines():
-            fields = line.split("\t")
-            if fields[0] in ("pid", "label"):
-                report[fields[0]] = fields[1]
-            elif fields[0] == "extra":
-                report["extra"] = int(fields[1])
-                report["runs"] = []
-            elif fields[0] == "run":
-                report["runs"].append((int(fields[1]), int(fields[2])))
-            elif fields[0] == "handle":
-                current = {"value": int(fields[1]), "type": fields[2], "access": int(fields[3], 16),
-                           "all": int(fields[4], 16), "index": int(fields[5]), "details": []}
-                report["handles"].append(current)
-            elif fields[0] == "detail":
-                current["details"].append(fields[1])
+            kind, *fields = line.split("\t")
+            if kind == "handle":
+                report["handles"].append(fields + [[]])
+            elif kind == "detail":
+                report["handles"][-1][-1].append(fields[0])
+            elif kind == "extra":
+                report["extra"].add(int(fields[0]))
+            else:
+                report[kind] = fields[0]
     return report
 
 
 def read_log(path):
     with open(path, "rb") as f:
-        data = f.read().decode("latin-1")
-    if not data.endswith("\r\n"):
-        raise SystemExit("log does not end with CR LF")
-    lines = data[:-2].split("\r\n")
-    bare = [i + 1 for i, line in enumerate(lines) if "\n" in line or "\r" in line]
-    if bare:
-        raise SystemExit("lines without CR LF ends near line %d" % bare[0])
-    return lines
+        lines = f.read().decode("latin-1").split("\r\n")
+    bare = [n for n, line in enumerate(lines, 1) if "\n" in line or "\r" in line]
+    if lines[-1] or bare:
+        raise SystemExit("expected CR LF after every line, found a line without it: line %d"
+                         % (bare or [len(lines)])[0])
+    return lines[:-1]
 
 
 def expected_part(report):
-    lines = [report["label"]]
-    types = {}
-    for handle in report["handles"]:
-        types.setdefault((handle["index"], handle["type"]), []).append(handle)
-    for (_, name), handles in sorted(types.items()):
-        lines.append("  " + name)
-        for h in sorted(handles, key=lambda h: h["value"]):
-            lines.append("    Handle: %d" % h["value"])
-            lines.extend("      " + d for d in h["details"])
-            lines.append("%s0x%X (0x%X)" % (ACCESS, h["access"], h["all"]))
+    lines, previous = [report["label"]], None
+    for value, name, access, generic_all, index, details in sorted(
+            report["handles"], key=lambda h: (int(h[4]), int(h[0]))):
+        if index != previous:
+            lines.append("  " + name)
+            previous = index
+        lines += ["    Handle: " + value] + ["      " + d for d in details]
+        lines.append("%s0x%s (0x%s)" % (ACCESS, access, generic_all))
     return lines
 
 
 def part_of(lines, label):
     starts = [i for i, line in enumerate(lines) if line == label]
     if len(starts) != 1:
-        raise SystemExit("process line %r found %d times" % (label, len(starts)))
+        raise SystemExit("expected the process line %r once, found it %d times" % (label, len(starts)))
     end = starts[0] + 1
     while end < len(lines) and lines[end].startswith(" "):
         end += 1
@@ -77,69 +73,45 @@ def part_of(lines, label):
 
 
 def compare(expected, actual):
-    for number, (want, got) in enumerate(zip(expected, actual), 1):
+    for number, (want, got) in enumerate(itertools.zip_longest(expected, actual), 1):
         if want != got:
-            print("line %d differs:\n  expected %r\n  found    %r" % (number, want, got))
-            return False
-    if len(expected) != len(actual):
-        print("expected %d lines, found %d" % (len(expected), len(actual)))
-        longer = expected if len(expected) > len(actual) else actual
-        print("  first extra line: %r" % longer[min(len(expected), len(actual))])
-        return False
-    return True
+            return "line %d: expected %r, found %r" % (number, want, got)
+    return "ok"
 
 
 def check_structure(lines):
     if lines[:4] != BANNER:
-        print("no banner: %r" % lines[:4])
-        return False
-    grammar = [(re.compile(r"^\S.* / .*$|^0 / \[System Process\]$|^4 / System$"), "process"),
-               (re.compile(r"^  \S.*$"), "type"),
-               (re.compile(r"^    Handle: \d+$"), "handle"),
-               (re.compile(r"^      \S.*$"), "detail")]
-    previous = "banner"
+        return "expected the banner %r, found %r" % (BANNER, lines[:4])
+    previous = "B"
     for number, line in enumerate(lines[4:], 5):
-        kind = next((k for pattern, k in grammar if pattern.match(line)), None)
-        if kind is None:
-            print("line %d is no log line: %r" % (number, line))
-            return False
-        allowed = {"process": ("banner", "type", "access", "process"), "type": ("process", "access"),
-                   "handle": ("type", "access"), "detail": ("handle", "detail")}[kind]
-        if kind == "detail" and line.startswith(ACCESS):
-            kind = "access"
-        if previous not in allowed:
-            print("line %d (%s) follows a %s line: %r" % (number, kind, previous, line))
-            return False
+        match = LINE.fullmatch(line)
+        kind = match.lastgroup if match else "?"
+        if previous not in FOLLOWS.get(kind, ""):
+            return "line %d: expected a line that may follow a %s line, found %r" % (number, previous, line)
         previous = kind
-    if previous != "access":
-        print("the log ends with a %s line: %r" % (previous, lines[-1]))
-        return False
-    return True
+    return "ok" if previous == "A" else "expected an access line last, found %r" % lines[-1]
 
 
-def main():
-    command = sys.argv[1]
+def check_extra(report, lines):
+    listed = {int(line[12:]) for line in part_of(lines, report["label"]) if line.startswith("    Handle: ")}
+    wanted = report["extra"]
+    missing = sorted(wanted - listed)
+    if len(wanted) <= 70000 or max(wanted) <= 65535 or missing:
+        return "expected more than 70000 extra handles past 65535, all listed; found %d, highest %d, " \
+               "%d missing (first %s)" % (len(wanted), max(wanted, default=0), len(missing), missing[:5])
+    return "ok"
+
+
+def main(command, *paths):
     if command == "structure":
-        return check_structure(read_log(sys.argv[2]))
-    report, lines = read_report(sys.argv[2]), read_log(sys.argv[3])
+        return check_structure(read_log(paths[0]))
+    report, lines = read_report(paths[0]), read_log(paths[1])
     if command == "holder":
         return compare(BANNER + expected_part(report), lines)
     if command == "contains":
         return compare(expected_part(report), part_of(lines, report["label"]))
-    if command == "extra":
-        count = report["extra"]
-        listed = {int(line[12:]) for line in part_of(lines, report["label"]) if line.startswith("    Handle: ")}
-        wanted = set()
-        for first, last in report["runs"]:
-            wanted.update(range(first, last + 1, 4))
-        missing = sorted(wanted - listed)
-        print("%d extra handles, highest %d; %d handles listed, %d extra missing"
-              % (count, max(wanted), len(listed), len(missing)))
-        if missing:
-            print("first missing: %s" % missing[:5])
-        return len(wanted) == count and not missing and max(wanted) > 65535
-    raise SystemExit("unknown command " + command)
+    return check_extra(report, lines)
 
 
 if __name__ == "__main__":
-    sys.exit(0 if main() else 1)
+    print(main(*sys.argv[1:]))

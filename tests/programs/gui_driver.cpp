@@ -36,7 +36,6 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 struct Search {
   const char* prefix;
-  const char* className;
   HWND found;
 };
 
@@ -47,16 +46,14 @@ BOOL CALLBACK Match(HWND window, LPARAM data) {
   DWORD_PTR length = 0;
   SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length);
   if (std::strncmp(text, search->prefix, std::strlen(search->prefix)) != 0) return TRUE;
-  GetClassNameA(window, text, sizeof text);
-  if (search->className && std::strcmp(text, search->className) != 0) return TRUE;
   search->found = window;
   return FALSE;
 }
 
 // The first top-level window whose title starts with the prefix, waiting up to timeoutMs.
-HWND FindTopLevel(const char* prefix, const char* className, DWORD timeoutMs) {
+HWND FindTopLevel(const char* prefix, DWORD timeoutMs) {
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    Search search = {prefix, className, nullptr};
+    Search search = {prefix, nullptr};
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
     if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
   }
@@ -148,13 +145,11 @@ void ExpandFirstProcess(HWND tree) {
 // Waits for the save dialog, prints its file name and filter count, then types the path and
 // presses OK (or Cancel when the path is "-").
 int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
-  HWND dialog = FindTopLevel(title, "#32770", timeoutMs);
+  HWND dialog = FindTopLevel(title, timeoutMs);
   if (!dialog) return std::printf("no dialog \"%s\"\n", title), 1;
   Sleep(300);
-  // Explorer-style dialogs keep the name in the edit of combo box 0x47C (or edit 0x480).
-  HWND combo = GetDlgItem(dialog, 0x47C);
-  HWND name = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : GetDlgItem(dialog, 0x480);
-  if (!name) name = combo;
+  // Wine's explorer-style dialog keeps the name in combo box 0x47C.
+  HWND name = GetDlgItem(dialog, 0x47C);
   char text[MAX_PATH + 1] = {};
   Send(name, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("filename=%s\nfilters=%ld\n", text, static_cast<long>(Send(GetDlgItem(dialog, 0x470), CB_GETCOUNT, 0, 0)));
@@ -167,9 +162,9 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   auto number = [&](int index) { return argc > index ? std::strtoul(argv[index], nullptr, 10) : 20000; };
-  if (command == "find" && argc > 2) return FindTopLevel(argv[2], nullptr, number(3)) ? 0 : 1;
+  if (command == "find" && argc > 2) return FindTopLevel(argv[2], number(3)) ? 0 : 1;
   if (command == "dialog" && argc > 3) return AnswerDialog(argv[2], argv[3], number(4));
-  HWND main = FindTopLevel("Lurvik v.", nullptr, 20000);
+  HWND main = FindTopLevel("Lurvik v.", 20000);
   if (!main) return std::fprintf(stderr, "gui_driver: no main window that answers\n"), 3;
   OpenBlock(main);
   HWND tree = GetDlgItem(main, kTreeId);

@@ -10,8 +10,7 @@
 //   pid <pid>            label <process line>
 //   handle <value> <type name> <granted access hex> <GenericAll hex> <type index>
 //   detail <text>        (the detail lines of the handle above, in order)
-//   extra <count>        followed by   run <first value> <last value>   for each run of
-//                        consecutive extra handle values (steps of 4)
+//   extra <value>        (one line for each extra handle)
 // The details are asked of the held handles directly, on this thread, and where possible by
 // other calls than the inventory's: drive-form paths come from the system's final-path and
 // process-image calls, the account from the logged-on user's name.
@@ -22,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,17 +84,15 @@ std::vector<std::string> ExpectedDetails(HANDLE handle, const std::string& type)
     char user[257] = {};
     DWORD length = sizeof user;
     add("Username: ", GetUserNameA(user, &length) ? user : "");
-  } else if (type == "File" && GetFileType(handle) == FILE_TYPE_PIPE) {
+  } else if (type != "File" || GetFileType(handle) == FILE_TYPE_PIPE) {
     add("Name of Object: ", ObjectName(handle));
-  } else if (type == "File" && GetFileType(handle) == FILE_TYPE_DISK) {
+  } else if (GetFileType(handle) == FILE_TYPE_DISK) {
     char path[2502] = {};  // "\\?\C:\..."
     if (GetFinalPathNameByHandleA(handle, path, 2500, VOLUME_NAME_DOS) > 4 && strncmp(path, "\\\\?\\", 4) == 0) {
       DWORD attributes = GetFileAttributesA(path + 4);
       bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
       add(folder ? "Name of Folder: " : "Filename: ", path + 4);
     }
-  } else if (type != "File") {
-    add("Name of Object: ", ObjectName(handle));
   }
   return details;
 }
@@ -142,10 +138,7 @@ bool WriteReport(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    fprintf(stderr, "usage: handle_holder <report path> [--extra N] [--seconds S]\n");
-    return 2;
-  }
+  if (argc < 2) return fprintf(stderr, "usage: handle_holder <report path> [--extra N] [--seconds S]\n"), 2;
   const std::string reportPath = argv[1];
   long extraCount = 0, seconds = 900;
   for (int i = 2; i + 1 < argc; i += 2) {
@@ -183,35 +176,26 @@ int main(int argc, char** argv) {
   OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
 
   // The cheap extras: copies of the own process handle, which the inventory resolves
-  // without a probe thread; reported as runs of consecutive values.
+  // without a probe thread.
   std::set<uintptr_t> extras;
+  std::string extraLines;
   for (long i = 0; i < extraCount; ++i) {
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-      fprintf(stderr, "handle_holder: extra handle %ld failed (%lu)\n", i, GetLastError());
-      return 1;
-    }
+                         DUPLICATE_SAME_ACCESS))
+      return fprintf(stderr, "handle_holder: extra handle %ld failed (%lu)\n", i, GetLastError()), 1;
     extras.insert(reinterpret_cast<uintptr_t>(copy));
-  }
-  std::string extraRuns = extraCount > 0 ? "extra\t" + std::to_string(extraCount) + "\n" : "";
-  for (auto run = extras.begin(); run != extras.end();) {
-    auto last = run;
-    while (std::next(last) != extras.end() && *std::next(last) == *last + 4) ++last;
-    extraRuns += "run\t" + std::to_string(*run) + "\t" + std::to_string(*last) + "\n";
-    run = std::next(last);
+    extraLines += "extra\t" + std::to_string(reinterpret_cast<uintptr_t>(copy)) + "\n";
   }
 
   // Describe the handles (without the extras), write the report, and repeat when writing it
   // changed the set of held handles.
   for (int attempt = 0; attempt < 5; ++attempt) {
     const std::vector<uintptr_t> values = HeldHandleValues();
-    std::string report = "pid\t" + suffix + "\nlabel\t" + suffix + " / " + imageName + "\n" + extraRuns;
+    std::string report = "pid\t" + suffix + "\nlabel\t" + suffix + " / " + imageName + "\n" + extraLines;
     for (uintptr_t value : values)
       if (extras.count(value) == 0) report += DescribeHandle(value);
-    if (!WriteReport(reportPath, report)) {
-      fprintf(stderr, "handle_holder: cannot write %s\n", reportPath.c_str());
-      return 1;
-    }
+    if (!WriteReport(reportPath, report))
+      return fprintf(stderr, "handle_holder: cannot write %s\n", reportPath.c_str()), 1;
     if (HeldHandleValues() == values) break;
   }
 
