@@ -84,7 +84,7 @@ void ResolveNamedObject(HandleResolution& resolution, const std::string& upperNa
   else if (upperName == "KEY") resolution.DetailIconIndex = 12;
   else resolution.DetailIconIndex = kUnresolvedImage;
   std::string& name = resolution.state.ImageNameBuffer;
-  name = QueryObjectNameBounded(system, resolution.duplicate);
+  name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
   if (!name.empty())
     AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
 }

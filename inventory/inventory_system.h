@@ -50,9 +50,10 @@ struct DuplicateResult {
 // Optional entry points the start-up looks up at run time; each may be missing.
 enum class EntryPoint { GetModuleFileNameExA, GetProcessImageFileNameA, GetProcessId, GetThreadId, GetProcessIdOfThread };
 
-// Storage of one probe worker. It is owned jointly by the scan and the system layer: a
-// killed worker's storage is kept alive by the system layer until its thread has really
-// ended, so a terminated thread still inside its system call never writes into freed memory.
+// Storage of one probe question. It is owned jointly by the scan and the system layer: the
+// storage of a question whose worker was killed or given up is kept alive by the system
+// layer until the worker's thread has really ended, so a terminated thread still inside its
+// system call never writes into freed memory.
 struct ProbeStorage {
   SysHandle handle = 0;
   ProbePhaseCell phase{kProbeStarting};       // entered and left the call, or given up by the scan
@@ -106,12 +107,18 @@ class InventorySystem {
   // Whether the byte begins a double-byte character of the ANSI code page (IsDBCSLeadByte).
   virtual bool IsDBCSLeadByte(uint8_t byte) = 0;
 
-  // Probe workers: started for one hang-prone question each, polled, and killed when hung.
-  // StartProbe returns a worker number, 0 when no thread could be started.
-  virtual int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) = 0;
-  virtual bool IsWorkerRunning(int32_t worker) = 0;
+  // Probe workers: one thread at a time answers the hang-prone questions of a scan in turn.
+  // StartProbeWorker returns a worker number, 0 when no thread could be started. AskProbe
+  // hands the worker one question; the system layer keeps the question's storage for as long
+  // as the worker may touch it. AwaitProbe pauses at most `milliseconds` and returns early
+  // once the worker has left its call; false when the worker's thread has ended (or the
+  // number names no worker). KillWorker terminates a worker that is inside its call;
+  // EndProbeWorker tells a worker to end once it is back from its question. Neither waits.
+  virtual int32_t StartProbeWorker() = 0;
+  virtual void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) = 0;
+  virtual bool AwaitProbe(int32_t worker, uint32_t milliseconds) = 0;
   virtual void KillWorker(int32_t worker) = 0;
-  virtual void PauseMilliseconds(uint32_t milliseconds) = 0;
+  virtual void EndProbeWorker(int32_t worker) = 0;
 
   // Outputs, sent to the main thread's controls (nothing happens while they do not exist).
   virtual TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) = 0;

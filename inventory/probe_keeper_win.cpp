@@ -9,14 +9,14 @@ namespace {
 
 // Storage of threads that never ended within the final wait. It is never freed: a thread
 // still alive may write into it at any time until the process ends.
-std::vector<std::shared_ptr<ProbeStorage>>* AbandonedStorage() {
-  static auto* abandoned = new std::vector<std::shared_ptr<ProbeStorage>>();
+std::vector<std::shared_ptr<void>>* AbandonedStorage() {
+  static auto* abandoned = new std::vector<std::shared_ptr<void>>();
   return abandoned;
 }
 
 }  // namespace
 
-void ProbeKeeper::Track(int32_t worker, HANDLE thread, std::shared_ptr<ProbeStorage> storage) {
+void ProbeKeeper::Track(int32_t worker, HANDLE thread, std::shared_ptr<void> storage) {
   Entry entry;
   entry.worker = worker;
   entry.thread = thread;

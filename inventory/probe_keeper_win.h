@@ -1,6 +1,6 @@
-// Keeps the storage of every started probe worker alive until the worker's thread has really
-// ended. A killed probe may still be inside its system call after TerminateThread returns, so
-// its storage must outlive the scan's own reference; this list holds the second reference.
+// Keeps what a retired probe worker may still touch (its mailbox and last question) alive until
+// the worker's thread has really ended. A killed worker may still be inside its system call
+// after TerminateThread returns, so its storage must outlive the scan's own reference.
 #pragma once
 #include <windows.h>
 
@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "inventory/inventory_system.h"
 
 namespace lurvik {
 
@@ -23,7 +22,7 @@ class ProbeKeeper {
 
   // Takes over a SYNCHRONIZE copy of the worker's thread handle (may be nullptr when no copy
   // could be made) and a reference to its storage.
-  void Track(int32_t worker, HANDLE thread, std::shared_ptr<ProbeStorage> storage);
+  void Track(int32_t worker, HANDLE thread, std::shared_ptr<void> storage);
   // Notes that the worker was terminated from outside (its thread may still run for a while).
   void MarkKilled(int32_t worker);
   // Drops every entry whose thread has ended.
@@ -38,7 +37,7 @@ class ProbeKeeper {
     int32_t worker = 0;
     HANDLE thread = nullptr;
     bool killed = false;
-    std::shared_ptr<ProbeStorage> storage;
+    std::shared_ptr<void> storage;
   };
   bool HasEnded(const Entry& entry, uint32_t waitMilliseconds) const;
   static void Forget(Entry& entry, bool ended);

@@ -8,14 +8,16 @@
 #include <string>
 
 #include "inventory/inventory_system.h"
+#include "inventory/probe_worker.h"
 #include "inventory/type_table.h"
 
 namespace lurvik {
 
 struct ScanState {
-  explicit ScanState(InventorySystem& machine) : system(machine) {}
+  explicit ScanState(InventorySystem& machine) : system(machine), Probes(machine) {}
 
   InventorySystem& system;
+  ProbeWorker Probes;               // asks the hang-prone questions; ends with the scan
   uint32_t ProcessQueryAccess = 0;  // 0x1000 above Windows XP, else 0x400
   int64_t CurrentPid = -1;          // -1 before the first entry
   std::string ProcessLabel;

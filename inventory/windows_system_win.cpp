@@ -30,7 +30,6 @@ QuerySystemInformationFunction ZwQuerySystemInformationAddress;
 constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
 constexpr ULONG kObjectNameClass = 1;
 constexpr ULONG kAllTypesClass = 3;
-constexpr size_t kNameQueryBufferSize = 10004;
 constexpr size_t kImageNameBufferSize = 2502;
 constexpr size_t kDeviceNameBufferSize = 2002;
 constexpr DWORD kAccountFieldLength = 2500;
@@ -53,10 +52,11 @@ ULONG BufferSize(const std::vector<uint8_t>& buffer) {
   return buffer.size() > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(buffer.size());
 }
 
-// Probe procedures: one system call each, no allocation, no lock, no runtime. The phase
-// marks say when the thread may be terminated (only between them). A probe that the scan
-// gave up on while it was still starting makes no call; one that the scan claimed for a kill
-// while it was inside waits here to be terminated rather than run its thread's end.
+// Question procedures of the probe worker: one system call each, no allocation, no lock, no
+// runtime. The phase marks say when the thread may be terminated (only between them). A
+// question that the scan gave up before the worker reached it is not asked; a worker that
+// the scan claimed for a kill while it was inside waits here to be terminated rather than go
+// on to its next question or its thread's end.
 [[noreturn]] void AwaitTermination() {
   for (;;) ::Sleep(INFINITE);
 }
@@ -78,7 +78,7 @@ DWORD WINAPI ObjectNameProbe(void* parameter) {
   if (ZwQueryObjectAddress != nullptr)
     status = static_cast<uint32_t>(ZwQueryObjectAddress(AsHandle(storage->handle), kObjectNameClass,
                                                         storage->NameQueryBuffer.data(),
-                                                        static_cast<ULONG>(kNameQueryBufferSize), &length));
+                                                        BufferSize(storage->NameQueryBuffer), &length));
   storage->nameReply.status = status;
   storage->nameReply.returnedLength = length;
   storage->nameStatus = status;
@@ -107,7 +107,7 @@ uint32_t CallIdEntryPoint(EntryPoint entry, SysHandle handle) {
 
 ProbeProcedures RealProbeProcedures() { return {FileTypeProbe, ObjectNameProbe}; }
 
-WindowsSystem::WindowsSystem(ProbeProcedures procedures) : procedures_(procedures) { LookUpNativeEntryPoints(); }
+WindowsSystem::WindowsSystem(ProbeProcedures procedures) : probes_(procedures) { LookUpNativeEntryPoints(); }
 
 RecordLayout WindowsSystem::Layout() const {
   return sizeof(void*) == 8 ? RecordLayout::Bits64 : RecordLayout::Bits32;
@@ -254,35 +254,20 @@ std::string WindowsSystem::PathStripPath(const std::string& path) {
 
 bool WindowsSystem::IsDBCSLeadByte(uint8_t byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-int32_t WindowsSystem::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
-  probes_.ReleaseEnded();
-  if (!storage) return 0;
-  if (kind == ProbeKind::ObjectName) {
-    // The worker must not allocate: the record buffer is sized here, on the scan thread.
-    if (storage->NameQueryBuffer.size() < kNameQueryBufferSize) {
-      try {
-        storage->NameQueryBuffer.resize(kNameQueryBufferSize, 0);
-      } catch (...) {
-        return 0;
-      }
-    }
+int32_t WindowsSystem::StartProbeWorker() { return probes_.Start(); }
+
+void WindowsSystem::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+  // The record buffer comes sized with the question: the worker must not allocate.
+  if (storage && kind == ProbeKind::ObjectName)
     storage->nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage->NameQueryBuffer.data());
-  }
-  LPTHREAD_START_ROUTINE procedure = kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName;
-  const int32_t worker = StartWorker(procedure, storage.get());
-  if (worker == 0) return 0;
-  probes_.Track(worker, DuplicateWorkerThreadHandle(worker), std::move(storage));
-  return worker;
+  probes_.Ask(worker, kind, std::move(storage));
 }
 
-bool WindowsSystem::IsWorkerRunning(int32_t worker) { return lurvik::IsWorkerRunning(worker) != 0; }
+bool WindowsSystem::AwaitProbe(int32_t worker, uint32_t milliseconds) { return probes_.Await(worker, milliseconds); }
 
-void WindowsSystem::KillWorker(int32_t worker) {
-  probes_.MarkKilled(worker);
-  lurvik::KillWorker(worker);
-}
+void WindowsSystem::KillWorker(int32_t worker) { probes_.Kill(worker); }
 
-void WindowsSystem::PauseMilliseconds(uint32_t milliseconds) { lurvik::PauseMilliseconds(milliseconds); }
+void WindowsSystem::EndProbeWorker(int32_t worker) { probes_.End(worker); }
 
 TreeItem WindowsSystem::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
   if (HandleTree == 0) return 0;

@@ -9,16 +9,10 @@
 #undef PathStripPath
 
 #include "inventory/inventory_system.h"
-#include "inventory/probe_keeper_win.h"
+#include "inventory/probe_worker_win.h"
 
 namespace lurvik {
 
-// The two probe procedures; each makes exactly one system call on the handle in its
-// ProbeStorage and writes only into that storage. Tests may put in procedures of their own.
-struct ProbeProcedures {
-  LPTHREAD_START_ROUTINE fileType;
-  LPTHREAD_START_ROUTINE objectName;
-};
 ProbeProcedures RealProbeProcedures();
 
 class WindowsSystem : public InventorySystem {
@@ -52,21 +46,21 @@ class WindowsSystem : public InventorySystem {
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override;
 
-  int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
-  bool IsWorkerRunning(int32_t worker) override;
+  int32_t StartProbeWorker() override;
+  void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
+  bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
   void KillWorker(int32_t worker) override;
-  void PauseMilliseconds(uint32_t milliseconds) override;
+  void EndProbeWorker(int32_t worker) override;
 
   TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
   void SetStatusText(const std::string& text) override;
   void SetProgressPosition(int32_t position) override;
 
-  // Probes whose storage is still held (their threads have not been seen to end).
+  // Retired probe workers whose storage is still held (their threads have not been seen to end).
   size_t TrackedProbeCount() const { return probes_.TrackedCount(); }
 
  private:
-  ProbeProcedures procedures_;
-  ProbeKeeper probes_;  // released last: waits for killed probes at the end of the scan
+  ProbeWorkerThreads probes_;  // released last: ends the worker and waits for retired ones
 };
 
 }  // namespace lurvik

@@ -169,45 +169,52 @@ bool FakeMachine::LookupTokenUserName(SysHandle token, std::string& accountName)
   return !accountName.empty();
 }
 
-int32_t FakeMachine::StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+int32_t FakeMachine::StartProbeWorker() {
   if (failProbeStarts) return 0;
-  ++probesStarted;
-  const FakeObject& o = Object(storage->handle);
-  const int inCall = kind == ProbeKind::FileType ? o.fileTypePolls : o.namePolls;
-  Probe& probe = probes_[nextWorker_] = Probe{kind, storage, o, {o.probeStartPauses, inCall, o.probeEndPauses}, false};
-  AdvanceProbe(probe);
+  ++workersStarted;
+  workers_[nextWorker_] = Worker{ProbeKind::FileType, nullptr, {}, 0, 0, 0};
   return nextWorker_++;
 }
 
-// pausesLeft: starting, in the call, ending. Passes every phase whose pauses are used up, as the probe's thread would: enters its call
-// unless given up, writes its result and leaves, ends. Given up while starting, it ends when
-// its start-up is over, without its call.
-void FakeMachine::AdvanceProbe(Probe& probe) {
-  ProbeStorage& storage = *probe.storage;
-  if (probe.pausesLeft[0] != 0) return;
+void FakeMachine::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+  auto found = workers_.find(worker);
+  if (found == workers_.end()) return;
+  ++questionsAsked;
+  Worker& w = found->second;
+  w.kind = kind, w.question = std::move(storage), w.object = Object(w.question->handle);
+  w.startLeft = w.object.probeStartPauses, w.callLeft = kind == ProbeKind::FileType ? w.object.fileTypePolls : w.object.namePolls;
+  AdvanceWorker(w);
+}
+
+// Passes every phase whose pauses are used up, as the worker's thread would: takes the question
+// and enters its call unless it was given up, writes its result and leaves, and is busy for the
+// question's end pauses before it can take the next one.
+void FakeMachine::AdvanceWorker(Worker& w) {
+  if (!w.question || w.backLeft != 0 || w.startLeft != 0) return;
+  ProbeStorage& storage = *w.question;
   if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
-  if (storage.phase == kProbeInCall && probe.pausesLeft[1] == 0) {
-    if (probe.kind == ProbeKind::FileType) {
-      storage.ProbedFileType = probe.object.fileType;
+  if (storage.phase == kProbeInCall && w.callLeft == 0) {
+    if (w.kind == ProbeKind::FileType) {
+      storage.ProbedFileType = w.object.fileType;
     } else {
-      const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, probe.object.name, layout, Base(0xC00000));
-      storage.nameStatus = probe.object.nameStatus != 0 ? probe.object.nameStatus : status;
+      const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, w.object.name, layout, Base(0xC00000));
+      storage.nameStatus = w.object.nameStatus != 0 ? w.object.nameStatus : status;
       storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
     }
     LeaveProbeCall(storage.phase);
+    w.backLeft = w.object.probeEndPauses;
   }
-  probe.ended = storage.phase == kProbeGivenUp || (storage.phase == kProbeLeftCall && probe.pausesLeft[2] == 0);
+  if (storage.phase != kProbeInCall) w.question.reset();  // answered, or given up and not asked
 }
 
-void FakeMachine::PauseMilliseconds(uint32_t) {
+bool FakeMachine::AwaitProbe(int32_t worker, uint32_t) {
   ++pauses;
-  for (auto& [worker, probe] : probes_) {
-    if (probe.ended) continue;
-    const int32_t phase = probe.storage->phase;
-    int& left = probe.pausesLeft[phase == kProbeInCall ? 1 : phase == kProbeLeftCall ? 2 : 0];
+  for (auto& [number, w] : workers_) {
+    int& left = w.backLeft != 0 ? w.backLeft : !w.question ? w.backLeft : w.question->phase == kProbeInCall ? w.callLeft : w.startLeft;
     if (left > 0) --left;
-    AdvanceProbe(probe);
+    AdvanceWorker(w);
   }
+  return workers_.count(worker) != 0;
 }
 
 TreeItem FakeMachine::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {

@@ -35,7 +35,9 @@ struct FakeObject {
   int32_t fileType = 0;
   std::u16string name;
   uint32_t nameStatus = 0;
-  int probeStartPauses = 0, fileTypePolls = 0, namePolls = 0, probeEndPauses = 0;  // probe phases; kHangs: for ever
+  // Pauses of the probe worker: before it takes the question, in each call, and after the
+  // call before it can take the next one; kHangs: for ever.
+  int probeStartPauses = 0, fileTypePolls = 0, namePolls = 0, probeEndPauses = 0;
   std::vector<uint32_t> duplicationErrors;  // of the attempts in turn; used up
 };
 
@@ -72,7 +74,8 @@ class FakeMachine : public InventorySystem {
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
-  int pauses = 0, sleeps = 0, kills = 0, probesStarted = 0, badCloses = 0, debugPrivilegeCalls = 0;
+  int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
+      debugPrivilegeCalls = 0;
   std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 
   // Indented lines "text [image]", two blanks per level.
@@ -105,23 +108,26 @@ class FakeMachine : public InventorySystem {
   bool PathIsDirectory(const std::string& path) override { return folders.count(path) != 0; }
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
-  int32_t StartProbe(ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
-  bool IsWorkerRunning(int32_t worker) override { return probes_.count(worker) && !probes_[worker].ended; }
-  void KillWorker(int32_t worker) override { ++kills, probes_.erase(worker); }
-  void PauseMilliseconds(uint32_t) override;
+  int32_t StartProbeWorker() override;
+  void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
+  bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
+  void KillWorker(int32_t worker) override { kills += static_cast<int>(workers_.erase(worker)); }
+  void EndProbeWorker(int32_t worker) override { workersEnded += static_cast<int>(workers_.erase(worker)); }
   TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
 
  private:
-  struct Probe { ProbeKind kind; std::shared_ptr<ProbeStorage> storage; FakeObject object; int pausesLeft[3]; bool ended; };
+  // A probe worker and its question; the pauses left before it takes the question (the end of
+  // its last one, then its start) and in its call.
+  struct Worker { ProbeKind kind; std::shared_ptr<ProbeStorage> question; FakeObject object; int backLeft, startLeft, callLeft; };
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
-  void AdvanceProbe(Probe& probe);
+  void AdvanceWorker(Worker& worker);
 
   SysHandle nextHandle_ = 0x100;
   TreeItem nextItem_ = 0x7F0000;
-  std::map<int32_t, Probe> probes_;
+  std::map<int32_t, Worker> workers_;
   int32_t nextWorker_ = 1;
 };
 

@@ -7,8 +7,8 @@
 namespace lurvik {
 namespace {
 
-// A name is asked only for pipes and disk files; probes that end before the first poll cost
-// no pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
+// A name is asked only for pipes and disk files; one worker answers every question, and
+// answers that are in before the first look cost no pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
 // a double-byte code page where 0x95 0x5C is one character), failed name queries give nothing.
 TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
   m.folders.insert("C:\\Temp");
@@ -32,7 +32,9 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
             "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 24 [11]\n  Name of Object: \\" + std::string(2500, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.probesStarted, 7 + 6 + 3);
+  EXPECT_EQ(m.questionsAsked, 7 + 6 + 3);
+  EXPECT_EQ(m.workersStarted, 1);
+  EXPECT_EQ(m.workersEnded, 1) << "told to end with the scan";
   EXPECT_EQ(m.pauses, 0);
 }
 
@@ -44,28 +46,35 @@ TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
   EXPECT_EQ(m.pauses, 0);
 }
 
-// One name probe of an event, held in each phase for a number of pauses.
-TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCall) {
-  struct Case { const char* what; int start, inCall, end; bool named; int pauses, kills; } cases[] = {
-      {"leaves its call in the last of 50 pauses", 0, 50, 0, true, 50, 0},
-      {"still inside after 50 pauses: killed", 0, 51, 0, false, 50, 1},
-      {"hung inside its call: killed", 0, kHangs, 0, false, 50, 1},
-      {"never enters: given up after 2 s, not killed", kHangs, 0, 0, false, 2000, 0},
-      {"enters late: then 50 more pauses and the kill", 1990, kHangs, 0, false, 2040, 1},
-      {"enters late and leaves in time", 1990, 10, 0, true, 2000, 0},
-      {"left its call, thread still ending: finished at once", 0, 0, kHangs, true, 0, 0},
-      {"left after a slow start, thread never ends", 3, 0, kHangs, true, 3, 0},
+// Two events whose names are asked in turn; the worker is held in each phase of the first
+// question for a number of pauses. A worker killed or given up is not asked again.
+TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
+  struct Case { const char* what; int start, inCall, end; const char* named; int pauses, kills, workers; } cases[] = {
+      {"leaves its call in the last of 50 pauses", 0, 50, 0, "12", 50, 0, 1},
+      {"still inside after 50 pauses: killed, a new worker", 0, 51, 0, "2", 50, 1, 2},
+      {"hung inside its call: killed, a new worker", 0, kHangs, 0, "2", 50, 1, 2},
+      {"never starts: given up after 2 s, not killed", kHangs, 0, 0, "2", 2000, 0, 2},
+      {"enters late: then 50 more pauses and the kill", 1990, kHangs, 0, "2", 2040, 1, 2},
+      {"enters late and leaves in time", 1990, 10, 0, "12", 2000, 0, 1},
+      {"back for the next question after 5 pauses", 3, 0, 5, "12", 3 + 5, 0, 1},
+      {"never back after its call: the next question given up", 0, 0, kHangs, "1", 2000, 0, 1},
   };
   for (const Case& c : cases) {
     SetUp();
     m.AddHandle(500, Type(kEvent), 0x10, 1,
-                {.name = u"\\BaseNamedObjects\\x", .probeStartPauses = c.start, .namePolls = c.inCall, .probeEndPauses = c.end});
+                {.name = u"\\BaseNamedObjects\\1", .probeStartPauses = c.start, .namePolls = c.inCall, .probeEndPauses = c.end});
+    m.AddHandle(500, Type(kEvent), 0x14, 1, {.name = u"\\BaseNamedObjects\\2"});
     TakeInventory(m);
-    EXPECT_EQ(HandleLines(), std::string("Handle: 16 [11]\n") + (c.named ? "  Name of Object: \\BaseNamedObjects\\x [11]\n" : "") +
-                                 "  Opened with Access Rights: 0x1 (0x1F0003) [11]\n")
+    std::string expected;
+    for (char event : std::string("12"))
+      expected += std::string("Handle: ") + (event == '1' ? "16" : "20") + " [11]\n" +
+                  (std::string(c.named).find(event) != std::string::npos ? std::string("  Name of Object: \\BaseNamedObjects\\") + event + " [11]\n" : "") +
+                  "  Opened with Access Rights: 0x1 (0x1F0003) [11]\n";
+    EXPECT_EQ(HandleLines(), expected) << c.what;
+    EXPECT_EQ(std::to_string(m.pauses) + " pauses, " + std::to_string(m.kills) + " kills, " + std::to_string(m.workersStarted) + " workers",
+              std::to_string(c.pauses) + " pauses, " + std::to_string(c.kills) + " kills, " + std::to_string(c.workers) + " workers")
         << c.what;
-    EXPECT_EQ(m.pauses, c.pauses) << c.what;
-    EXPECT_EQ(m.kills, c.kills) << c.what;
+    EXPECT_EQ(m.workersStarted - m.kills, m.workersEnded) << c.what << ": every worker not killed is told to end";
     EXPECT_EQ(m.open.size(), 0u) << c.what;
   }
 }

@@ -1,0 +1,97 @@
+// The probe worker thread and its mailbox. A question is handed over by two auto-reset
+// events: the scan posts it and sets `asked`; the worker answers and sets `answered`, which
+// ends the scan's pause at once instead of at the end of a whole millisecond.
+#include "inventory/probe_worker_win.h"
+
+#include "toolkit/workers_win.h"
+
+namespace lurvik {
+
+namespace {
+
+// The worker's loop. Between questions it waits in the system for the next one; a kill is
+// never aimed at it there, only inside a question's call (the question's phase says which).
+DWORD WINAPI ProbeWorkerLoop(void* parameter) {
+  auto* mailbox = static_cast<ProbeWorkerThreads::Mailbox*>(parameter);
+  while (WaitForSingleObject(mailbox->asked.Get(), INFINITE) == WAIT_OBJECT_0 && !mailbox->ending.load()) {
+    mailbox->procedure.load()(mailbox->question.load());
+    SetEvent(mailbox->answered.Get());
+  }
+  return 0;
+}
+
+}  // namespace
+
+ProbeWorkerThreads::~ProbeWorkerThreads() { End(worker_); }
+
+int32_t ProbeWorkerThreads::Start() {
+  End(worker_);
+  keeper_.ReleaseEnded();
+  std::shared_ptr<Mailbox> mailbox;
+  try {
+    mailbox = std::make_shared<Mailbox>();
+  } catch (...) {
+    return 0;
+  }
+  mailbox->asked = SystemHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  mailbox->answered = SystemHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  if (!mailbox->asked || !mailbox->answered) return 0;
+  const int32_t worker = StartWorker(ProbeWorkerLoop, mailbox.get());
+  if (worker == 0) return 0;
+  worker_ = worker;
+  thread_ = SystemHandle(DuplicateWorkerThreadHandle(worker));
+  mailbox_ = std::move(mailbox);
+  return worker;
+}
+
+void ProbeWorkerThreads::Ask(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+  if (worker == 0 || worker != worker_ || !storage) return;  // the question stays unentered
+  // The worker is back from its last question (its phase said so), so the old storage can go.
+  mailbox_->heldQuestion = std::move(storage);
+  mailbox_->question.store(mailbox_->heldQuestion.get());
+  mailbox_->procedure.store(kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName);
+  SetEvent(mailbox_->asked.Get());
+}
+
+bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {
+  if (worker == 0 || worker != worker_ || !mailbox_->heldQuestion) return false;
+  const HANDLE handles[2] = {mailbox_->answered.Get(), thread_.Get()};
+  const DWORD count = thread_ ? 2 : 1;
+  timeBeginPeriod(1);
+  const DWORD started = timeGetTime();
+  DWORD result = WAIT_TIMEOUT;
+  for (;;) {
+    const DWORD spent = timeGetTime() - started;
+    result = WaitForMultipleObjects(count, handles, FALSE, spent < milliseconds ? milliseconds - spent : 0);
+    // The worker sets `answered` once per question. When the scan saw the last answer by its
+    // phase before the worker set the event, that signal is still pending; it is not this
+    // question's answer, so the pause goes on for what is left of it.
+    if (result != WAIT_OBJECT_0 || mailbox_->heldQuestion->phase.load() == kProbeLeftCall) break;
+    if (timeGetTime() - started >= milliseconds) break;
+  }
+  timeEndPeriod(1);
+  if (result == WAIT_OBJECT_0 + 1) return false;
+  return thread_ || IsWorkerRunning(worker) != 0;
+}
+
+void ProbeWorkerThreads::Kill(int32_t worker) {
+  if (worker == 0 || worker != worker_) return;
+  Retire(true);
+  KillWorker(worker);
+}
+
+void ProbeWorkerThreads::End(int32_t worker) {
+  if (worker == 0 || worker != worker_) return;
+  mailbox_->ending.store(true);
+  SetEvent(mailbox_->asked.Get());
+  Retire(false);
+}
+
+// The keeper holds the mailbox, and with it the last question, until the thread has ended.
+void ProbeWorkerThreads::Retire(bool killed) {
+  keeper_.Track(worker_, thread_.Release(), std::move(mailbox_));
+  if (killed) keeper_.MarkKilled(worker_);
+  worker_ = 0;
+}
+
+}  // namespace lurvik

@@ -1,0 +1,61 @@
+// The probe worker threads of the Windows system layer. One thread at a time answers the
+// scan's hang-prone questions in turn: it waits for a question, enters its one system call,
+// leaves it and reports that it is done. A thread that was killed, given up or told to end
+// is handed to the ProbeKeeper with everything it may still touch.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "inventory/inventory_system.h"
+#include "inventory/probe_keeper_win.h"
+#include "toolkit/system_handle_win.h"
+
+namespace lurvik {
+
+// The two question procedures; each makes exactly one system call on the handle in its
+// ProbeStorage, marks its phases there and writes only into that storage. Tests may put in
+// procedures of their own.
+struct ProbeProcedures {
+  LPTHREAD_START_ROUTINE fileType;
+  LPTHREAD_START_ROUTINE objectName;
+};
+
+class ProbeWorkerThreads {
+ public:
+  explicit ProbeWorkerThreads(ProbeProcedures procedures) : procedures_(procedures) {}
+  ~ProbeWorkerThreads();  // ends the current worker; the keeper then waits for the threads
+  ProbeWorkerThreads(const ProbeWorkerThreads&) = delete;
+  ProbeWorkerThreads& operator=(const ProbeWorkerThreads&) = delete;
+
+  int32_t Start();
+  void Ask(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage);
+  bool Await(int32_t worker, uint32_t milliseconds);
+  void Kill(int32_t worker);
+  void End(int32_t worker);
+  // Threads whose storage is still held because they have not been seen to end.
+  size_t TrackedCount() const { return keeper_.TrackedCount(); }
+
+  // What the worker thread reads. It allocates nothing and takes no lock: it may be killed.
+  struct Mailbox {
+    SystemHandle asked;     // auto-reset: a question, or the end, has been posted
+    SystemHandle answered;  // auto-reset: the worker is back from a question
+    std::atomic<ProbeStorage*> question{nullptr};
+    std::atomic<LPTHREAD_START_ROUTINE> procedure{nullptr};
+    std::atomic<bool> ending{false};
+    std::shared_ptr<ProbeStorage> heldQuestion;  // the question's storage; the worker never touches this reference
+  };
+
+ private:
+  void Retire(bool killed);
+
+  ProbeProcedures procedures_;
+  ProbeKeeper keeper_;
+  int32_t worker_ = 0;  // the current worker, 0 when there is none
+  SystemHandle thread_;  // a SYNCHRONIZE copy of its thread handle, or none
+  std::shared_ptr<Mailbox> mailbox_;
+};
+
+}  // namespace lurvik
