@@ -1,9 +1,12 @@
 // Test program for the end-to-end inventory tests: holds a known set of handles (file, folder,
 // named pipe, named and unnamed events, mutex, semaphore, key, thread, process, token, window
-// station, desktop and optionally many cheap extra process handles), writes a report of every
-// handle it holds with the lines an inventory must show for it, and waits until told to end.
+// station, desktop and optionally many extra handles), writes a report of every handle it
+// holds with the lines an inventory must show for it, and waits until told to end.
 //
-// Usage: handle_holder.exe <report path> [--extra N] [--seconds S]
+// Usage: handle_holder.exe <report path> [--extra N] [--extra-kinds process|mixed] [--seconds S]
+// The extra handles are copies of the own process handle (process, the default: the inventory
+// resolves them without a probe), or with "mixed" copies of an unnamed event, a named event, a
+// disk file, a key, the own process and a thread, in turn (the kinds a machine holds most).
 // The report is written to <report path>.tmp and then renamed, so it appears complete. The
 // program ends when the file <report path>.stop exists, or after S seconds (default 900).
 // Report lines (tab-separated):
@@ -138,11 +141,14 @@ bool WriteReport(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return fprintf(stderr, "usage: handle_holder <report path> [--extra N] [--seconds S]\n"), 2;
+  if (argc < 2)
+    return fprintf(stderr, "usage: handle_holder <report path> [--extra N] [--extra-kinds process|mixed] [--seconds S]\n"), 2;
   const std::string reportPath = argv[1];
   long extraCount = 0, seconds = 900;
+  bool mixedExtras = false;
   for (int i = 2; i + 1 < argc; i += 2) {
     if (std::string(argv[i]) == "--extra") extraCount = strtol(argv[i + 1], nullptr, 10);
+    if (std::string(argv[i]) == "--extra-kinds") mixedExtras = std::string(argv[i + 1]) == "mixed";
     if (std::string(argv[i]) == "--seconds") seconds = strtol(argv[i + 1], nullptr, 10);
   }
   NtQueryObjectCall = reinterpret_cast<NtQueryObjectFunction>(
@@ -168,19 +174,25 @@ int main(int argc, char** argv) {
   CreateMutexA(nullptr, FALSE, nullptr);
   HKEY key = nullptr;
   RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &key);
-  CreateThread(nullptr, 0, WaitForever, quitEvent, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, WaitForever, quitEvent, 0, nullptr);
   GetProcessWindowStation();  // user32 opens the window station and the desktop
   HANDLE ownProcess = nullptr, token = nullptr, copy = nullptr;
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &ownProcess, 0, FALSE,
                   DUPLICATE_SAME_ACCESS);
   OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
 
-  // The cheap extras: copies of the own process handle, which the inventory resolves
-  // without a probe thread.
+  // The extras: copies of the sources in turn, each source one handle of the known set.
+  std::vector<HANDLE> sources = {GetCurrentProcess()};
+  if (mixedExtras)
+    sources = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
+               CreateEventA(nullptr, TRUE, FALSE, ("lurvik_holder_extra_event_" + suffix).c_str()),
+               CreateFileA((directory + "\\holder_extra_" + suffix + ".txt").c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr),
+               key, GetCurrentProcess(), thread};
   std::set<uintptr_t> extras;
   std::string extraLines;
   for (long i = 0; i < extraCount; ++i) {
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &copy, 0, FALSE,
+    if (!DuplicateHandle(GetCurrentProcess(), sources[i % sources.size()], GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
       return fprintf(stderr, "handle_holder: extra handle %ld failed (%lu)\n", i, GetLastError()), 1;
     extras.insert(reinterpret_cast<uintptr_t>(copy));
