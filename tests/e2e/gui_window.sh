@@ -12,14 +12,13 @@
 #
 # The Wine server: Wine 8.0's wineserver crashes (SIGSEGV) when the handle list is asked for
 # (request get_system_handles, from ZwQuerySystemInformation classes 16 and 64) while some
-# process has an empty handle table, as a process has between its creation and its first
+# process has an empty handle table, as a new process has until its start-up opens its first
 # handle: its loop over a table runs from 0 while "index <= last" with an unsigned index, and
 # last is -1, so it reads past the table's end. Core files of two crashes of this script show
 # it: the handler of request 222 (get_system_handles) faulting at the end of an entry array
 # whose table has count 32 and last -1. Windows answers the question, so the program keeps
-# it; the script starts no process while a scan may be reading the list: one driver process
-# per part takes the commands on a pipe, and it is up, with the prefix's services, before the
-# program starts. Should the server still end during a part, the part fails at once with a
+# it. The script starts no process while a scan runs: one driver process per part takes the
+# commands on a pipe, and it is up, with the prefix's services, before the program starts. Should the server still end during a part, the part fails at once with a
 # line that says so, every Wine process of its prefix is ended, and the part runs once more
 # with a new server (a line "RETRY" says so); a second loss fails the script.
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
@@ -119,7 +118,7 @@ run_part() {
   local attempt p f
   for attempt in 1 2; do
     rm -f "$WORK/server_lost" "$WORK/counts"
-    ("$2") & wait $!
+    (passed=0 failed=0; "$2") & wait $!
     [ -e "$WORK/counts" ] || for ((i = 0; i < 300; i++)); do [ -e "$WORK/server_lost" ] && break; sleep 0.1; done
     [ -e "$WORK/server_lost" ] && [ $attempt = 1 ] || break
     echo "RETRY - $1 part: its Wine server crashed; the part runs once more with a new server  [${SECONDS}s]"
