@@ -67,7 +67,7 @@ end_wine() {
   local p
   for p in /proc/[0-9]*; do
     case $(readlink "$p/exe" 2>/dev/null) in */wine* | *qemu*) ;; *) continue ;; esac
-    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && kill -9 "${p#/proc/}" 2>/dev/null
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -xF "WINEPREFIX=$WINEPREFIX" >/dev/null && kill -9 "${p#/proc/}" 2>/dev/null
   done
 }
 

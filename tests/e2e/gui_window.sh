@@ -38,7 +38,6 @@ start_driver() {
   rm -f "$WORK/to_driver" "$WORK/from_driver" && mkfifo "$WORK/to_driver" "$WORK/from_driver"
   "$WINE" "$BUILD_DIR/gui_driver.exe" serve <"$WORK/to_driver" >"$WORK/from_driver" &
   exec 7>"$WORK/to_driver" 8<"$WORK/from_driver"
-  driver_answer
 }
 driver_answer() {
   local line
@@ -89,27 +88,35 @@ server_pid() {
   local p
   for p in /proc/[0-9]*; do
     [[ $(cat "$p/comm" 2>/dev/null) == wineserver* ]] || continue
-    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}" && return
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -xF "WINEPREFIX=$WINEPREFIX" >/dev/null && echo "${p#/proc/}" && return
   done
 }
 # Watches the part's server in the background. When it ends by itself, the part is ended, and
 # with it every Wine process of the prefix; the file server_lost tells run_part.
 watch_server() {
-  local server part=$BASHPID
-  server=$(server_pid)
-  [ -n "$server" ] || return 1
+  local part=$BASHPID
   (
-    while [ -e "/proc/$server" ] && ! grep -q ') Z ' "/proc/$server/stat" 2>/dev/null; do sleep 1; done
+    while [ -e "/proc/$1" ] && ! grep -q ') Z ' "/proc/$1/stat" 2>/dev/null; do sleep 1; done
     echo "FAIL - the Wine server of this part ended by itself: a crash, see the script's comment  [${SECONDS}s]"
     kill "$part"; end_wine; touch "$WORK/server_lost"
   ) &
   WATCHDOG=$!
 }
-begin_part() {  # the driver, and the watch over the server it started
-  start_driver && watch_server || { check "the part's driver and Wine server start" no yes; end_wine; exit 1; }
+# The part's driver, and the watch over the server that the driver starts, from before the
+# driver's first answer.
+begin_part() {
+  local server="" i
+  start_driver
+  for ((i = 0; i < 600; i++)); do server=$(server_pid); [ -n "$server" ] && break; sleep 0.1; done
+  [ -n "$server" ] && watch_server "$server" && driver_answer && return
+  check "the part's driver and Wine server start" no yes
+  end_part
+  exit 1
 }
 end_part() {  # ends the watchdog, the driver and the prefix's Wine; hands the counts to run_part
-  kill "$WATCHDOG"; exec 7>&- 8<&-; end_wine
+  [ -z "${WATCHDOG:-}" ] || kill "$WATCHDOG"
+  exec 7>&- 8<&-
+  end_wine
   echo "$passed $failed" >"$WORK/counts"
 }
 # run_part NAME FUNCTION: runs the part in a subshell; once more, and said so, when its Wine
