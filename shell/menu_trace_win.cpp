@@ -36,7 +36,8 @@ std::string DescribeMenu(HMENU bar) {
   std::string line = MenuLabel(bar, 0, MF_BYPOSITION);
   for (int32_t item : {kRescanCommand, kSaveLogCommand, kGermanCommand, kEnglishCommand, kEndCommand}) {
     UINT state = GetMenuState(bar, static_cast<UINT>(item), MF_BYCOMMAND);
-    line += "|" + DecimalText(item) + " " + MenuLabel(bar, static_cast<UINT>(item), MF_BYCOMMAND);
+    line += '|';
+    line += DecimalText(item) + " " + MenuLabel(bar, static_cast<UINT>(item), MF_BYCOMMAND);
     if (state != static_cast<UINT>(-1) && (state & MF_GRAYED)) line += " gray";
     if (state != static_cast<UINT>(-1) && (state & MF_CHECKED)) line += " checked";
   }

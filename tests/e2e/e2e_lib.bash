@@ -53,16 +53,28 @@ run_lurvik() {
 
 # Switches to the 32-bit prefix that tools/test prepares, or fails when it is not ready.
 use_win32() {
-  wineserver -k 2>/dev/null
+  end_wine
   export WINEPREFIX=${WIN32_PREFIX:-$BUILD_ROOT/wineprefix32} WINEARCH=win32
   WINE=/usr/lib/wine/wine BUILD_DIR=$BUILD_ROOT/win32
   [ -e "$WINEPREFIX/.lurvik-ready" ] || { check "the 32-bit prefix is ready (tools/test makes it)" no yes; exit 1; }
 }
 
-# The program opens a written log with its associated application (notepad under Wine);
-# ending the prefix's wineserver closes whatever the runs left open.
-finish() {
+# Ends the prefix's wineserver and then, by process id, every Wine process of the prefix that is
+# left (the loaders, and the emulator that runs 32-bit ones): a crashed server leaves its
+# clients hanging.
+end_wine() {
   wineserver -k 2>/dev/null
+  local p
+  for p in /proc/[0-9]*; do
+    case $(readlink "$p/exe" 2>/dev/null) in */wine* | *qemu*) ;; *) continue ;; esac
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -xF "WINEPREFIX=$WINEPREFIX" >/dev/null && kill -9 "${p#/proc/}" 2>/dev/null
+  done
+}
+
+# The program opens a written log with its associated application (notepad under Wine);
+# ending the prefix's Wine closes whatever the runs left open.
+finish() {
+  end_wine
   echo "$passed passed, $failed failed"
   exit $((failed > 0 || passed == 0))
 }

@@ -9,7 +9,9 @@
 //   gui_driver info                        prints title, sizes, item count and status text
 //   gui_driver wait-status TEXT [ms]       waits for the status text, prints the last one
 //   gui_driver tree FILE                   writes the tree in the log's layout
-//   gui_driver expand | post MESSAGE WPARAM | resize W H   (W x H: the client area)
+//   gui_driver expand [TYPE...]            opens the first process and the named types
+//   gui_driver post MESSAGE WPARAM | resize W H   (W x H: the client area)
+//   gui_driver serve                       runs the commands of stdin's lines (see main)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -88,18 +91,22 @@ HTREEITEM Next(HWND tree, HTREEITEM item, WPARAM relation) {
   return reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
+std::string ItemText(HWND tree, HTREEITEM item) {
+  TVITEMA record = {};
+  record.mask = TVIF_TEXT | TVIF_HANDLE;
+  record.hItem = item;
+  record.pszText = Block + kTextSize;
+  record.cchTextMax = kTextSize - 1;
+  return SendForText(tree, TVM_GETITEMA, 0, &record, sizeof record);
+}
+
 // The tree in the log's layout: two blanks more per level, CR LF line ends. Type nodes
 // without handles stand in the tree but not in the log.
 void TreeAsLog(HWND tree, HTREEITEM item, size_t depth, std::string& out) {
   for (; item; item = Next(tree, item, TVGN_NEXT)) {
     HTREEITEM child = Next(tree, item, TVGN_CHILD);
     if (depth == 1 && !child) continue;
-    TVITEMA record = {};
-    record.mask = TVIF_TEXT | TVIF_HANDLE;
-    record.hItem = item;
-    record.pszText = Block + kTextSize;
-    record.cchTextMax = kTextSize - 1;
-    out += std::string(2 * depth, ' ') + SendForText(tree, TVM_GETITEMA, 0, &record, sizeof record) + "\r\n";
+    out += std::string(2 * depth, ' ') + ItemText(tree, item) + "\r\n";
     TreeAsLog(tree, child, depth + 1, out);
   }
 }
@@ -128,18 +135,21 @@ int Info(HWND main) {
   return 0;
 }
 
-// Opens the first process node and two of its type nodes with handles, for the screenshot.
-void ExpandFirstProcess(HWND tree) {
+// Opens the first process node, and of each type node named in the list (all with handles
+// when the list is empty) the node and its first handle, then scrolls back to the top: the
+// view of the screenshot.
+void ExpandFirstProcess(HWND tree, char** types, int count) {
   HTREEITEM process = Next(tree, nullptr, TVGN_ROOT);
   Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(process));
-  int opened = 0;
-  for (HTREEITEM type = Next(tree, process, TVGN_CHILD); type && opened < 2; type = Next(tree, type, TVGN_NEXT)) {
-    if (HTREEITEM handle = Next(tree, type, TVGN_CHILD)) {
-      Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(type));
-      Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(handle));
-      ++opened;
-    }
+  for (HTREEITEM type = Next(tree, process, TVGN_CHILD); type; type = Next(tree, type, TVGN_NEXT)) {
+    HTREEITEM handle = Next(tree, type, TVGN_CHILD);
+    bool named = count == 0;
+    for (int i = 0; i < count && !named; ++i) named = ItemText(tree, type) == types[i];
+    if (!handle || !named) continue;
+    Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(type));
+    Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(handle));
   }
+  Send(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(process));
 }
 
 // Waits for the save dialog, prints its file name and filter count, then types the path and
@@ -157,9 +167,8 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
   return PostMessageA(dialog, WM_COMMAND, std::strcmp(path, "-") != 0 ? IDOK : IDCANCEL, 0) ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// One command, its words in argv[1..argc-1]; returns its exit code.
+int Run(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   auto number = [&](int index) { return argc > index ? std::strtoul(argv[index], nullptr, 10) : 20000; };
   if (command == "find" && argc > 2) return FindTopLevel(argv[2], number(3)) ? 0 : 1;
@@ -183,7 +192,7 @@ int main(int argc, char** argv) {
     FILE* file = std::fopen(argv[2], "wb");
     result = file && std::fwrite(out.data(), 1, out.size(), file) == out.size() && std::fclose(file) == 0 ? 0 : 1;
   }
-  if (command == "expand") result = (ExpandFirstProcess(tree), 0);
+  if (command == "expand") result = (ExpandFirstProcess(tree, argv + 2, argc - 2), 0);
   if (command == "post" && argc > 3) result = PostMessageA(main, number(2), number(3), 0) ? 0 : 1;
   if (command == "resize" && argc > 3) {  // to a client area of W x H
     RECT client = {}, outer = {};
@@ -194,7 +203,29 @@ int main(int argc, char** argv) {
     result = SetWindowPos(main, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER) ? 0 : 1;
   }
   VirtualFreeEx(Program, Block, 0, MEM_RELEASE);
+  CloseHandle(Program);
   if (result == 2)
     std::fprintf(stderr, "gui_driver: unknown command or missing arguments\n");
   return result;
+}
+
+}  // namespace
+
+// "serve" reads one command a line, its words separated by tabs, and ends each answer with
+// the line "end <exit code>". One driver serves a whole test, so that no process is being
+// created while a scan reads the handle list (see tests/e2e/gui_window.sh).
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "serve") != 0) return Run(argc, argv);
+  GetDesktopWindow();  // the desktop's process is up before the first answer
+  std::printf("end 0\n");
+  std::fflush(stdout);
+  for (std::string line; ; line.clear()) {
+    for (int c; (c = std::getchar()) != EOF && c != '\n';) line += static_cast<char>(c);
+    if (line.empty() && std::feof(stdin)) return 0;
+    std::vector<char*> words = {argv[0]};
+    for (char* word = std::strtok(&line[0], "\t\r"); word; word = std::strtok(nullptr, "\t\r")) words.push_back(word);
+    const int result = Run(static_cast<int>(words.size()), words.data());
+    std::printf("end %d\n", result);
+    std::fflush(stdout);
+  }
 }
