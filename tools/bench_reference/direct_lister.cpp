@@ -24,7 +24,7 @@
 //
 // Usage: direct_lister.exe <process id> <log path>      (assumes a system newer than XP)
 #undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // a test program: the calls of newer systems are allowed here
+#define _WIN32_WINNT 0x0600  // a benchmark program: the calls of newer systems are allowed here
 #include <windows.h>
 #include <shlwapi.h>
 
