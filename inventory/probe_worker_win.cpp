@@ -69,6 +69,7 @@ bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {
     if (result != WAIT_OBJECT_0 || mailbox_->heldQuestion->phase.load() == kProbeLeftCall) break;
     if (timeGetTime() - started >= milliseconds) break;
   }
+  if (result == WAIT_FAILED) Sleep(milliseconds);  // still a pause, so the bounds keep their length
   timeEndPeriod(1);
   if (result == WAIT_OBJECT_0 + 1) return false;
   return thread_ || IsWorkerRunning(worker) != 0;
