@@ -1,4 +1,4 @@
-// DevicePathToDrivePath: one QueryDosDevice per letter until a letter's device begins the path.
+// DriveMap: the letters' device names, read once, and the match of a path against them.
 #include "inventory/device_paths.h"
 
 #include "inventory/ansi_characters.h"
@@ -18,19 +18,29 @@ bool IsObjectManagerDrivePath(const std::string& path) {
 
 }  // namespace
 
-std::string DevicePathToDrivePath(InventorySystem& system, const std::string& path) {
+void DriveMap::ReadDrives() {
+  read_ = true;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const std::string device = system_.QueryDosDevice(std::string(1, letter) + ":");
+    Drive& drive = drives_[letter - 'A'];
+    drive.upperDevice = UpperCaseText(device);
+    drive.endsWithBackslash = !device.empty() && EndsWithBackslash(system_, device);
+  }
+}
+
+std::string DriveMap::DrivePathOf(const std::string& path) {
   if (path.empty()) return std::string();
   if (IsObjectManagerDrivePath(path)) return path.substr(4);
+  if (!read_) ReadDrives();
   const std::string upperPath = UpperCaseText(path);
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    const std::string driveName = std::string(1, letter) + ":";
-    const std::string device = system.QueryDosDevice(driveName);
+  for (int letter = 0; letter < 26; ++letter) {
+    const Drive& drive = drives_[letter];
+    const std::string& device = drive.upperDevice;
     if (device.empty() || device.size() > path.size()) continue;
-    if (upperPath.compare(0, device.size(), UpperCaseText(device)) != 0) continue;
-    const bool atBoundary =
-        path.size() == device.size() || path[device.size()] == '\\' || EndsWithBackslash(system, device);
+    if (upperPath.compare(0, device.size(), device) != 0) continue;
+    const bool atBoundary = path.size() == device.size() || path[device.size()] == '\\' || drive.endsWithBackslash;
     if (!atBoundary) continue;
-    return driveName + path.substr(device.size());
+    return std::string(1, static_cast<char>('A' + letter)) + ":" + path.substr(device.size());
   }
   return std::string();
 }

@@ -10,23 +10,23 @@ namespace {
 constexpr int32_t kHandleImage = 11;
 }
 
-TreeItem AddHandleNode(InventorySystem& system, TypeRow& row, uint64_t handleValue) {
-  const TreeItem parent = static_cast<TreeItem>(ParseInteger(row.TypeNodeId));
-  const std::string value = DecimalText(static_cast<int64_t>(handleValue));
-  const TreeItem item = system.InsertTreeItem("Handle: " + value, parent, kHandleImage, kHandleImage);
-  row.TypeLogBlock.append("    Handle: ").append(value).append("\r\n");
-  return item;
+NodeNumber AddHandleNode(TreeOutput& tree, TypeRow& row, uint64_t handleValue) {
+  const NodeNumber parent = static_cast<NodeNumber>(ParseInteger(row.TypeNodeId));
+  std::string text = "Handle: " + DecimalText(static_cast<int64_t>(handleValue));
+  const NodeNumber node = tree.Add(text, parent, kHandleImage);
+  row.TypeLogBlock.append("    ").append(text).append("\r\n");
+  return node;
 }
 
-void AddDetailLine(InventorySystem& system, TypeRow& row, TreeItem handleNode, const std::string& text, int32_t image) {
-  system.InsertTreeItem(text, handleNode, image, image);
+void AddDetailLine(TreeOutput& tree, TypeRow& row, NodeNumber handleNode, const std::string& text, int32_t image) {
+  tree.Add(text, handleNode, image);
   row.TypeLogBlock.append("      ").append(text).append("\r\n");
 }
 
-void AddAccessLine(InventorySystem& system, TypeRow& row, TreeItem handleNode, uint32_t mask, int32_t image) {
+void AddAccessLine(TreeOutput& tree, TypeRow& row, NodeNumber handleNode, uint32_t mask, int32_t image) {
   std::string text = LanguageText(8) + "0x" + HexText(mask);
-  if (!row.TypeGenericAll.empty()) text += " (" + row.TypeGenericAll + ")";
-  AddDetailLine(system, row, handleNode, text, image);
+  if (!row.TypeGenericAll.empty()) text.append(" (").append(row.TypeGenericAll).append(")");
+  AddDetailLine(tree, row, handleNode, text, image);
 }
 
 }  // namespace lurvik

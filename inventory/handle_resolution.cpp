@@ -25,7 +25,7 @@ constexpr int32_t kUnresolvedImage = 11;
 // GENERIC_READ first; after a refusal the type's own query access; after a second refusal no
 // access at all. Any other error ends the attempts. Returns the copy or 0.
 SysHandle DuplicateWithFallbacks(InventorySystem& system, SysHandle owner, uint64_t handleValue, const TypeRow& row) {
-  const uint32_t attempts[3] = {kGenericRead, static_cast<uint32_t>(ParseInteger(row.TypeQueryAccess)), 0};
+  const uint32_t attempts[3] = {kGenericRead, row.QueryAccessValue, 0};
   for (uint32_t access : attempts) {
     DuplicateResult result = system.DuplicateHandle(owner, handleValue, access);
     if (result.ok) return result.handle;
@@ -39,9 +39,9 @@ void AddImageLine(HandleResolution& resolution, SysHandle process) {
   InventorySystem& system = resolution.state.system;
   std::string& path = resolution.state.ImageNameBuffer;
   if (ReadProcessImagePath(system, process, path) == 0) return;
-  path = DevicePathToDrivePath(system, path);
+  path = resolution.state.Drives.DrivePathOf(path);
   if (!path.empty())
-    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(3) + path, resolution.DetailIconIndex);
+    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(3) + path, resolution.DetailIconIndex);
 }
 
 void ResolveProcessHandle(HandleResolution& resolution) {
@@ -51,7 +51,7 @@ void ResolveProcessHandle(HandleResolution& resolution) {
   if (!system.HasEntryPoint(EntryPoint::GetProcessId)) return;
   const uint32_t id = system.GetProcessId(resolution.duplicate);
   if (id != 0)
-    AddDetailLine(system, resolution.row, resolution.handleNode, "PID: " + DecimalText(id), resolution.DetailIconIndex);
+    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "PID: " + DecimalText(id), resolution.DetailIconIndex);
 }
 
 void ResolveThreadHandle(HandleResolution& resolution) {
@@ -59,10 +59,10 @@ void ResolveThreadHandle(HandleResolution& resolution) {
   resolution.DetailIconIndex = 4;
   if (!system.HasEntryPoint(EntryPoint::GetThreadId)) return;
   const uint32_t threadId = system.GetThreadId(resolution.duplicate);
-  AddDetailLine(system, resolution.row, resolution.handleNode, "TID: " + DecimalText(threadId), resolution.DetailIconIndex);
+  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "TID: " + DecimalText(threadId), resolution.DetailIconIndex);
   if (!system.HasEntryPoint(EntryPoint::GetProcessIdOfThread)) return;
   const uint32_t processId = system.GetProcessIdOfThread(resolution.duplicate);
-  AddDetailLine(system, resolution.row, resolution.handleNode, "PID: " + DecimalText(processId), resolution.DetailIconIndex);
+  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "PID: " + DecimalText(processId), resolution.DetailIconIndex);
   OwnedHandle process(system, system.OpenProcess(kProcessQueryInformationVmRead, processId));
   if (process) AddImageLine(resolution, process.value());
 }
@@ -74,19 +74,20 @@ void ResolveTokenHandle(HandleResolution& resolution) {
   if (!system.LookupTokenUserName(resolution.duplicate, account)) return;
   account = account.substr(0, account.find('\0'));
   account = CutToWholeCharacters(system, account, kImageNameBufferSize);
-  AddDetailLine(system, resolution.row, resolution.handleNode, "Username: " + account, resolution.DetailIconIndex);
+  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "Username: " + account, resolution.DetailIconIndex);
 }
 
-void ResolveNamedObject(HandleResolution& resolution, const std::string& upperName) {
-  InventorySystem& system = resolution.state.system;
+void ResolveNamedObject(HandleResolution& resolution) {
+  const std::string& upperName = resolution.row.UpperName;
   if (upperName == "DESKTOP") resolution.DetailIconIndex = 8;
   else if (upperName == "WINDOWSTATION") resolution.DetailIconIndex = 10;
   else if (upperName == "KEY") resolution.DetailIconIndex = 12;
   else resolution.DetailIconIndex = kUnresolvedImage;
   std::string& name = resolution.state.ImageNameBuffer;
-  name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
+  name = resolution.row.NameAskedDirectly ? QueryObjectNameDirectly(resolution.state, resolution.duplicate)
+                                          : QueryObjectNameBounded(resolution.state, resolution.duplicate);
   if (!name.empty())
-    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
 }
 
 // The row of a type number the type list does not cover, made for the current process when
@@ -98,45 +99,51 @@ TypeRow& UnlistedTypeRow(ScanState& state, uint32_t typeNumber) {
   state.UnlistedTypeRows.emplace_back();
   TypeRow& row = state.UnlistedTypeRows.back();
   row.TypeName = "ObjectType " + DecimalText(typeNumber);
-  const TreeItem node = state.system.InsertTreeItem(row.TypeName, state.ProcessNode, 6, 6);
-  row.TypeNodeId = DecimalText(static_cast<int64_t>(node));
+  const NodeNumber node = state.Tree.Add(row.TypeName, state.ProcessNode, 6);
+  row.TypeNodeId = DecimalText(node);
   row.TypeLogBlock = TypeHeaderLine(row.TypeName);
   return row;
+}
+
+// The current process opened for duplication, at its first entry that needs it; 0 when it
+// cannot be opened (then for each of its entries, as the opening is not tried again).
+SysHandle OwnerProcess(ScanState& state, uint32_t processId) {
+  if (!state.OwnerTried) {
+    state.OwnerTried = true;
+    state.OwnerProcess.Reset(state.system.OpenProcess(kProcessDupHandle, processId));
+  }
+  return state.OwnerProcess.value();
 }
 
 }  // namespace
 
 void ResolveHandleEntry(ScanState& state, const HandleEntry& entry) {
+  // Hidden processes: no node, no log line, nothing opened.
+  if (state.ProcessShown != 1) return;
   InventorySystem& system = state.system;
   const int64_t rowNumber = static_cast<int64_t>(entry.typeNumber) - TypeNumberOffset;
   if (rowNumber < 1 || rowNumber > TypeCount) {
-    if (state.ProcessShown != 1) return;
     TypeRow& row = UnlistedTypeRow(state, entry.typeNumber);
-    const TreeItem handleNode = AddHandleNode(system, row, entry.handleValue);
-    AddAccessLine(system, row, handleNode, entry.grantedAccess, kUnresolvedImage);
+    const NodeNumber handleNode = AddHandleNode(state.Tree, row, entry.handleValue);
+    AddAccessLine(state.Tree, row, handleNode, entry.grantedAccess, kUnresolvedImage);
     return;
   }
 
   TypeRow& row = TypeTable[rowNumber];
-  HandleResolution resolution{state, row, 0, 0, kUnresolvedImage};
-  if (state.ProcessShown == 1) resolution.handleNode = AddHandleNode(system, row, entry.handleValue);
-  {
-    OwnedHandle owner(system, system.OpenProcess(kProcessDupHandle, entry.ownerPid));
-    if (owner && state.ProcessShown == 1) {
-      OwnedHandle duplicate(system, DuplicateWithFallbacks(system, owner.value(), entry.handleValue, row));
-      if (duplicate) {
-        resolution.duplicate = duplicate.value();
-        const std::string upperName = UpperCaseText(row.TypeName);
-        if (upperName == "PROCESS") ResolveProcessHandle(resolution);
-        else if (upperName == "FILE") ResolveFileHandle(resolution);
-        else if (upperName == "THREAD") ResolveThreadHandle(resolution);
-        else if (upperName == "TOKEN") ResolveTokenHandle(resolution);
-        else ResolveNamedObject(resolution, upperName);
-      }
-    }  // the copy is closed before the owner
+  HandleResolution resolution{state, row, AddHandleNode(state.Tree, row, entry.handleValue), 0, kUnresolvedImage};
+  if (const SysHandle owner = OwnerProcess(state, entry.ownerPid)) {
+    OwnedHandle duplicate(system, DuplicateWithFallbacks(system, owner, entry.handleValue, row));
+    if (duplicate) {
+      resolution.duplicate = duplicate.value();
+      const std::string& upperName = row.UpperName;
+      if (upperName == "PROCESS") ResolveProcessHandle(resolution);
+      else if (upperName == "FILE") ResolveFileHandle(resolution);
+      else if (upperName == "THREAD") ResolveThreadHandle(resolution);
+      else if (upperName == "TOKEN") ResolveTokenHandle(resolution);
+      else ResolveNamedObject(resolution);
+    }
   }
-  if (state.ProcessShown == 1)
-    AddAccessLine(system, row, resolution.handleNode, entry.grantedAccess, resolution.DetailIconIndex);
+  AddAccessLine(state.Tree, row, resolution.handleNode, entry.grantedAccess, resolution.DetailIconIndex);
 }
 
 }  // namespace lurvik

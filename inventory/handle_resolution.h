@@ -13,13 +13,13 @@ namespace lurvik {
 struct HandleResolution {
   ScanState& state;
   TypeRow& row;
-  TreeItem handleNode;
+  NodeNumber handleNode;
   SysHandle duplicate;
   int32_t DetailIconIndex;
 };
 
 // Puts out one entry of the snapshot. Entries of processes the filter hides produce nothing
-// (their owner is still opened and closed once). Entries whose type number gives no row of
+// and open nothing. Entries whose type number gives no row of
 // the type list are shown under a type node "ObjectType <number>" of their own, with their
 // value and access mask, and are not duplicated.
 void ResolveHandleEntry(ScanState& state, const HandleEntry& entry);

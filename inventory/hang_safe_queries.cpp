@@ -21,27 +21,45 @@ constexpr size_t kNameTextBytes = 10000;
 constexpr int32_t kFileTypeDisk = 1;
 constexpr int32_t kFileTypePipe = 3;
 
-}  // namespace
-
-std::string QueryObjectNameBounded(ScanState& state, SysHandle handle) {
-  InventorySystem& system = state.system;
-  std::shared_ptr<ProbeStorage> storage = std::make_shared<ProbeStorage>();
-  storage->handle = handle;
+// A name question's storage, with its record buffer; null when the buffer cannot be had.
+std::shared_ptr<ProbeStorage> NameQuestion(SysHandle handle) {
   try {
+    std::shared_ptr<ProbeStorage> storage = std::make_shared<ProbeStorage>();
+    storage->handle = handle;
     storage->NameQueryBuffer.assign(kNameQueryBufferSize, 0);
+    return storage;
   } catch (...) {  // no buffer, no question
-    return std::string();
+    return nullptr;
   }
-  if (state.Probes.Ask(ProbeKind::ObjectName, storage) == WaitResult::Abandoned) return std::string();
-  if (storage->nameStatus != STATUS_SUCCESS_CODE) return std::string();
+}
+
+// The name in an answered question's record, as ANSI text of at most 2502 bytes.
+std::string NameOf(InventorySystem& system, const ProbeStorage& storage) {
+  if (storage.nameStatus != STATUS_SUCCESS_CODE) return std::string();
   std::u16string name;
-  const std::vector<uint8_t>& record = storage->NameQueryBuffer;
-  if (!ParseObjectName(record.data(), record.size(), storage->nameReply.baseAddress, system.Layout(), name) ||
+  const std::vector<uint8_t>& record = storage.NameQueryBuffer;
+  if (!ParseObjectName(record.data(), record.size(), storage.nameReply.baseAddress, system.Layout(), name) ||
       name.empty())
     return std::string();
   std::string text = system.WideToAnsi(name.data(), name.size(), kNameTextBytes);
   text = text.substr(0, text.find('\0'));
   return CutToWholeCharacters(system, text, kImageNameBufferSize);
+}
+
+}  // namespace
+
+std::string QueryObjectNameBounded(ScanState& state, SysHandle handle) {
+  std::shared_ptr<ProbeStorage> storage = NameQuestion(handle);
+  if (!storage) return std::string();
+  if (state.Probes.Ask(ProbeKind::ObjectName, storage) == WaitResult::Abandoned) return std::string();
+  return NameOf(state.system, *storage);
+}
+
+std::string QueryObjectNameDirectly(ScanState& state, SysHandle handle) {
+  std::shared_ptr<ProbeStorage> storage = NameQuestion(handle);
+  if (!storage) return std::string();
+  state.system.AskDirectly(ProbeKind::ObjectName, *storage);
+  return NameOf(state.system, *storage);
 }
 
 void ResolveFileHandle(HandleResolution& resolution) {
@@ -58,15 +76,15 @@ void ResolveFileHandle(HandleResolution& resolution) {
     resolution.DetailIconIndex = 5;
     name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
     if (!name.empty())
-      AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+      AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
   } else if (fileType == kFileTypeDisk) {
     name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
     if (name.empty()) return;
-    name = DevicePathToDrivePath(system, name);
+    name = resolution.state.Drives.DrivePathOf(name);
     if (name.empty()) return;
     const bool folder = system.PathIsDirectory(name);
     resolution.DetailIconIndex = folder ? 1 : 7;
-    AddDetailLine(system, resolution.row, resolution.handleNode, LanguageText(folder ? 5 : 4) + name,
+    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(folder ? 5 : 4) + name,
                   resolution.DetailIconIndex);
   }
 }

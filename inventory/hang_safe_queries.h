@@ -13,6 +13,8 @@ namespace lurvik {
 // The object's name, as ANSI text of at most 2502 bytes, or "" when it has none, the query
 // failed or was abandoned.
 std::string QueryObjectNameBounded(ScanState& state, SysHandle handle);
+// The same question asked on the scan thread, for types whose name never waits.
+std::string QueryObjectNameDirectly(ScanState& state, SysHandle handle);
 
 // The FILE branch: pipes (image 5, name line), folders (image 1) and files (image 7) on
 // lettered volumes; nothing for any other kind or a hung probe.

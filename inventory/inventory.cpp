@@ -37,8 +37,7 @@ void TakeInventory(InventorySystem& system) {
   }  // the snapshot's 20 MB go before the log is finished
   FlushTypeBlocks(state);
   LogText.insert(0, LogBanner());
-  StatusText = LanguageText(10);
-  system.SetStatusText(StatusText);
+  ShowStatus(state, LanguageText(10));  // the last nodes go first
 }
 
 }  // namespace lurvik

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "inventory/probe_phase.h"
+#include "inventory/tree_output.h"
 
 // <windows.h> and <shlwapi.h> define these names as macros for their ANSI and wide variants;
 // in this interface they name its own methods.
@@ -20,8 +21,6 @@ namespace lurvik {
 
 // An opaque system handle value (a HANDLE on Windows); 0 means none.
 using SysHandle = uint64_t;
-// A tree item handle as the tree control returns it; 0 means the root or a refused insert.
-using TreeItem = uint64_t;
 
 // The pointer width of the records the native queries answer with.
 enum class RecordLayout { Bits32, Bits64 };
@@ -72,6 +71,8 @@ class InventorySystem {
   virtual RecordLayout Layout() const = 0;
   virtual int32_t OsVersionCode() = 0;
   virtual bool QuitRequested() = 0;
+  // A millisecond counter that wraps; only differences are used.
+  virtual uint32_t TickMilliseconds() = 0;
 
   // Native queries. The buffer keeps its size; the reply is written into it.
   virtual NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) = 0;  // ZwQueryObject(0, class 3)
@@ -119,9 +120,13 @@ class InventorySystem {
   virtual bool AwaitProbe(int32_t worker, uint32_t milliseconds) = 0;
   virtual void KillWorker(int32_t worker) = 0;
   virtual void EndProbeWorker(int32_t worker) = 0;
+  // Asks a question on the calling thread, for objects whose answer never waits.
+  virtual void AskDirectly(ProbeKind kind, ProbeStorage& storage) = 0;
 
   // Outputs, sent to the main thread's controls (nothing happens while they do not exist).
-  virtual TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) = 0;
+  // SendTreeNodes returns once the main thread has inserted the batch's nodes, in order, each
+  // as the last child of the node its parent number names.
+  virtual void SendTreeNodes(const TreeNodeBatch& batch) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
   virtual void SetProgressPosition(int32_t position) = 0;
 };

@@ -18,6 +18,11 @@ class OwnedHandle {
     if (handle_ != 0) system_.CloseHandle(handle_);
     handle_ = 0;
   }
+  // Closes the handle held and takes another.
+  void Reset(SysHandle handle) {
+    Close();
+    handle_ = handle;
+  }
 
  private:
   InventorySystem& system_;

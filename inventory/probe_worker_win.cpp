@@ -53,6 +53,10 @@ void ProbeWorkerThreads::Ask(int32_t worker, ProbeKind kind, std::shared_ptr<Pro
   SetEvent(mailbox_->asked.Get());
 }
 
+void ProbeWorkerThreads::AskHere(ProbeKind kind, ProbeStorage& storage) const {
+  (kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName)(&storage);
+}
+
 bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {
   if (worker == 0 || worker != worker_ || !mailbox_->heldQuestion) return false;
   const HANDLE handles[2] = {mailbox_->answered.Get(), thread_.Get()};

@@ -35,6 +35,8 @@ class ProbeWorkerThreads {
   bool Await(int32_t worker, uint32_t milliseconds);
   void Kill(int32_t worker);
   void End(int32_t worker);
+  // Runs the question's procedure on the calling thread.
+  void AskHere(ProbeKind kind, ProbeStorage& storage) const;
   // Threads whose storage is still held because they have not been seen to end.
   size_t TrackedCount() const { return keeper_.TrackedCount(); }
 

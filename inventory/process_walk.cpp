@@ -15,8 +15,15 @@ namespace lurvik {
 
 namespace {
 
+// The walk leaves the previous process: its owner handle is closed.
+void LeaveProcess(ScanState& state) {
+  state.OwnerProcess.Close();
+  state.OwnerTried = false;
+}
+
 void StartProcess(ScanState& state, uint32_t processId) {
   InventorySystem& system = state.system;
+  LeaveProcess(state);
   system.Sleep(1);  // give up the processor once per process
   state.CurrentPid = processId;
   state.ProcessLabel = ProcessLabelFor(state, processId);
@@ -24,10 +31,9 @@ void StartProcess(ScanState& state, uint32_t processId) {
 
   state.ProcessShown =
       (ProcessFilter.empty() || UpperCaseText(state.ImageNameBuffer) == UpperCaseText(ProcessFilter)) ? 1 : 0;
-  StatusText = LanguageText(9) + state.ProcessLabel;
-  system.SetStatusText(StatusText);
+  ShowStatus(state, LanguageText(9) + state.ProcessLabel);
   if (state.ProcessShown == 1) {
-    state.ProcessNode = system.InsertTreeItem(state.ProcessLabel, 0, 0, 0);
+    state.ProcessNode = state.Tree.Add(state.ProcessLabel, 0, 0);
     LogText.append(state.ProcessLabel).append("\r\n");
   }
   for (int32_t r = 1; r <= TypeCount; ++r) {
@@ -35,14 +41,27 @@ void StartProcess(ScanState& state, uint32_t processId) {
     row.TypeNodeId.clear();
     row.TypeLogBlock.clear();
     if (state.ProcessShown != 1) continue;
-    const int32_t image = TypeIconIndexFor(UpperCaseText(row.TypeName));
-    const TreeItem node = system.InsertTreeItem(row.TypeName, state.ProcessNode, image, image);
-    row.TypeNodeId = DecimalText(static_cast<int64_t>(node));
+    const NodeNumber node = state.Tree.Add(row.TypeName, state.ProcessNode, row.TypeIconIndex);
+    row.TypeNodeId = DecimalText(node);
     row.TypeLogBlock = TypeHeaderLine(row.TypeName);
   }
 }
 
+// The position is sent only when it differs from the last one sent: the bar shows the same,
+// and a scan sends at most about a hundred messages instead of one per entry.
+void ShowProgress(ScanState& state, int32_t position) {
+  if (position == state.LastProgress) return;
+  state.LastProgress = position;
+  state.system.SetProgressPosition(position);
+}
+
 }  // namespace
+
+void ShowStatus(ScanState& state, const std::string& text) {
+  state.Tree.Send();
+  StatusText = text;
+  state.system.SetStatusText(StatusText);
+}
 
 std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
   if (processId == 0) return "0 / [System Process]";
@@ -61,7 +80,7 @@ void FlushTypeBlocks(ScanState& state) {
     for (int32_t r = 1; r <= TypeCount; ++r) {
       const TypeRow& row = TypeTable[r];
       // A block holds its header line first; anything beyond it is handle lines.
-      if (row.TypeLogBlock.size() > TypeHeaderLine(row.TypeName).size()) LogText += row.TypeLogBlock;
+      if (row.TypeLogBlock.size() > row.TypeName.size() + 4) LogText += row.TypeLogBlock;
     }
     for (const TypeRow& row : state.UnlistedTypeRows) LogText += row.TypeLogBlock;
   }
@@ -79,11 +98,13 @@ void WalkHandleSnapshot(ScanState& state, const HandleSnapshot& snapshot) {
     state.ImageNameBuffer.clear();
     if (static_cast<int64_t>(entry.ownerPid) != state.CurrentPid) StartProcess(state, entry.ownerPid);
     ResolveHandleEntry(state, entry);
+    state.Tree.SendIfDue();
     ++EntryNumber;
     // The bar's range is 0 to 100; the last positions overshoot and the bar clamps them.
     const double position = static_cast<double>(EntryNumber) / static_cast<double>(EntryCount) * 100.0;
-    state.system.SetProgressPosition(static_cast<int32_t>(std::trunc(position)));
+    ShowProgress(state, static_cast<int32_t>(std::trunc(position)));
   }
+  LeaveProcess(state);
 }
 
 }  // namespace lurvik

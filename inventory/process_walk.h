@@ -18,6 +18,10 @@ std::string ProcessLabelFor(ScanState& state, uint32_t processId);
 // first, when the process is shown; then forgets the unlisted rows.
 void FlushTypeBlocks(ScanState& state);
 
+// Sets StatusText and shows it, after the nodes still held back have gone to the tree, so the
+// status bar never names a process whose nodes the tree does not have yet.
+void ShowStatus(ScanState& state, const std::string& text);
+
 void WalkHandleSnapshot(ScanState& state, const HandleSnapshot& snapshot);
 
 }  // namespace lurvik

@@ -1,29 +1,43 @@
 // The state of one scan's walk over the handle snapshot: the process being listed, whether it
-// passes the filter, its node, the working text field, and the rows made for handles whose
-// type number the type list does not cover.
+// passes the filter, its node and its opened owner, the working text field, the tree output,
+// the drive map, the last progress position and the rows made for handles whose type number
+// the type list does not cover.
 #pragma once
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
 
+#include "inventory/device_paths.h"
 #include "inventory/inventory_system.h"
+#include "inventory/owned_handle.h"
 #include "inventory/probe_worker.h"
+#include "inventory/tree_output.h"
 #include "inventory/type_table.h"
 
 namespace lurvik {
 
 struct ScanState {
-  explicit ScanState(InventorySystem& machine) : system(machine), Probes(machine) {}
+  explicit ScanState(InventorySystem& machine)
+      : system(machine), Probes(machine), Tree(machine), Drives(machine), OwnerProcess(machine, 0) {}
 
   InventorySystem& system;
   ProbeWorker Probes;               // asks the hang-prone questions; ends with the scan
+  TreeOutput Tree;                  // the nodes, in batches to the main thread
+  DriveMap Drives;                  // the drive letters' devices, read once
   uint32_t ProcessQueryAccess = 0;  // 0x1000 above Windows XP, else 0x400
   int64_t CurrentPid = -1;          // -1 before the first entry
   std::string ProcessLabel;
-  TreeItem ProcessNode = 0;
+  NodeNumber ProcessNode = 0;
   int32_t ProcessShown = 0;
   std::string ImageNameBuffer;      // the current entry's one text value, at most 2502 bytes
+  int32_t LastProgress = -1;        // the position last sent to the bar; -1: none yet
+
+  // The current process opened for duplication, once, at its first entry that needs it, and
+  // closed when the walk leaves the process. OwnerTried says the opening was tried, so an
+  // owner that cannot be opened is not asked again for each of its entries.
+  OwnedHandle OwnerProcess;
+  bool OwnerTried = false;
 
   // Rows for type numbers outside 1..TypeCount, made for the current process when its first
   // such handle appears, in order of appearance; flushed after the listed rows.

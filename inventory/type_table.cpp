@@ -44,6 +44,29 @@ int32_t TypeIconIndexFor(const std::string& upperName) {
   return 6;
 }
 
+// The object manager answers an object-name question either from the name it keeps in the
+// object's header, or, for a few types, by asking the type's own name procedure. Only the
+// file system's procedure (FILE objects, pipes included) can wait: on a file opened for
+// synchronous I/O it waits for the file's lock, held by any read that is pending, and it
+// sends a request to the file system driver. The types below have no waiting procedure:
+//   EVENT, MUTANT, SEMAPHORE, TIMER, KEYEDEVENT  synchronization objects: the header's name;
+//       a question does not wait on the object's signal state or its owner
+//   SECTION, JOB, IOCOMPLETION                   the header's name; the file behind a
+//       section is not asked
+//   DIRECTORY, SYMBOLICLINK                      objects of the name space itself
+//   DESKTOP, WINDOWSTATION                       named in the header by the window manager
+//   KEY                                          built from the registry's key blocks in
+//       memory, under a lock held only for short updates, never for I/O
+// Every type not listed (FILE, DEVICE, unknown and new types) keeps the bounded worker.
+bool NameQueryNeverWaits(const std::string& upperName) {
+  static const char* const kNeverWaits[] = {"EVENT", "MUTANT", "SEMAPHORE", "TIMER", "KEYEDEVENT",
+                                            "SECTION", "JOB", "IOCOMPLETION", "DIRECTORY", "SYMBOLICLINK",
+                                            "DESKTOP", "WINDOWSTATION", "KEY"};
+  for (const char* name : kNeverWaits)
+    if (upperName == name) return true;
+  return false;
+}
+
 std::string TypeHeaderLine(const std::string& typeName) { return "  " + typeName + "\r\n"; }
 
 void LoadObjectTypes(InventorySystem& system) {
@@ -74,6 +97,10 @@ void LoadObjectTypes(InventorySystem& system) {
     type.TypeGenericAll = "0x" + HexText(record.genericAll);
     const std::string upperName = UpperCaseText(type.TypeName);
     type.TypeQueryAccess = TypeQueryAccessFor(upperName, osVersionCode);
+    type.UpperName = upperName;
+    type.QueryAccessValue = static_cast<uint32_t>(ParseInteger(type.TypeQueryAccess));
+    type.TypeIconIndex = TypeIconIndexFor(upperName);
+    type.NameAskedDirectly = NameQueryNeverWaits(upperName);
     if (upperName == "PROCESS") ProcessTypeRow = row;
     ++row;
   }

@@ -15,6 +15,11 @@ struct TypeRow {
   std::string TypeLogBlock;     // "  " + TypeName + "\r\n" and the handle lines of the current process
   std::string TypeQueryAccess;  // ParseInteger text: the second duplication attempt's access
   std::string TypeGenericAll;   // "0x" + HexText of GenericAll
+  // Worked out from the name when the row is read, so the walk does not redo it per entry.
+  std::string UpperName;
+  uint32_t QueryAccessValue = 0;  // ParseInteger of TypeQueryAccess
+  int32_t TypeIconIndex = 6;
+  bool NameAskedDirectly = false;  // see NameQueryNeverWaits
 };
 
 constexpr int32_t kTypeTableRows = 257;  // rows 0 to 256; row 0 is never used
@@ -31,6 +36,10 @@ void LoadObjectTypes(InventorySystem& system);
 std::string TypeQueryAccessFor(const std::string& upperName, int32_t osVersionCode);
 // The image of a type node for an upper-cased type name.
 int32_t TypeIconIndexFor(const std::string& upperName);
+
+// Whether the object-name question for an upper-cased type name can be asked on the scan
+// thread itself: true only for types whose name the system answers without waiting.
+bool NameQueryNeverWaits(const std::string& upperName);
 
 // The header line that opens a type's log block.
 std::string TypeHeaderLine(const std::string& typeName);

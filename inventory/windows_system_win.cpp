@@ -117,6 +117,8 @@ int32_t WindowsSystem::OsVersionCode() { return lurvik::OsVersionCode(); }
 
 bool WindowsSystem::QuitRequested() { return lurvik::QuitRequested.load() != 0; }
 
+uint32_t WindowsSystem::TickMilliseconds() { return timeGetTime(); }
+
 // One native query into the buffer: the status (not-implemented when the entry point is
 // missing), the length the system reported and the buffer's address as the system saw it.
 template <typename Query>
@@ -269,26 +271,28 @@ void WindowsSystem::KillWorker(int32_t worker) { probes_.Kill(worker); }
 
 void WindowsSystem::EndProbeWorker(int32_t worker) { probes_.End(worker); }
 
-TreeItem WindowsSystem::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
-  if (HandleTree == 0) return 0;
-  std::vector<char> copy(text.begin(), text.end());  // the control copies it during the send
-  copy.push_back('\0');
-  TVINSERTSTRUCTA record = {};
-  record.hParent = reinterpret_cast<HTREEITEM>(static_cast<uintptr_t>(parent));
-  record.hInsertAfter = TVI_LAST;
-  record.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  record.item.hItem = nullptr;
-  record.item.state = 0;
-  record.item.stateMask = 0;
-  record.item.pszText = copy.data();
-  record.item.cchTextMax = static_cast<int>(TextLength(text));
-  record.item.iImage = image;
-  record.item.iSelectedImage = selectedImage;
-  record.item.cChildren = 1;
-  record.item.lParam = 0;
-  const LRESULT item = SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_INSERTITEMA, 0,
-                                    reinterpret_cast<LPARAM>(&record));
-  return static_cast<TreeItem>(static_cast<uintptr_t>(item));
+void WindowsSystem::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
+  if (kind == ProbeKind::ObjectName) storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
+  probes_.AskHere(kind, storage);
+}
+
+// One synchronous message for the whole batch; the main thread inserts its nodes (see
+// tree_receiver_win.cpp). The scan is blocked in the send while the main thread reads the
+// batch and writes the item table, so neither is touched by both threads at once; the table
+// is grown here, before the send, so the main thread allocates and frees nothing of ours.
+void WindowsSystem::SendTreeNodes(const TreeNodeBatch& batch) {
+  if (HandleTree == 0 || batch.nodes.empty()) return;
+  try {
+    treeItems_.resize(static_cast<size_t>(batch.firstNumber) + batch.nodes.size(), 0);
+  } catch (...) {
+    return;  // no room for the items: the nodes are left out, as refused inserts would be
+  }
+  const HWND tree = reinterpret_cast<HWND>(HandleTree);
+  const TreeNodeDelivery delivery{&batch, treeItems_.data(), treeItems_.size()};
+  // A tree without the receiver (it could not be subclassed) answers 0: then each node is
+  // sent on its own, as one insert message across the threads.
+  if (SendMessageA(tree, kInsertTreeNodesMessage, 0, reinterpret_cast<LPARAM>(&delivery)) == 0)
+    InsertTreeNodes(tree, delivery);
 }
 
 void WindowsSystem::SetStatusText(const std::string& text) {

@@ -10,6 +10,7 @@
 
 #include "inventory/inventory_system.h"
 #include "inventory/probe_worker_win.h"
+#include "inventory/tree_receiver_win.h"
 
 namespace lurvik {
 
@@ -22,6 +23,7 @@ class WindowsSystem : public InventorySystem {
   RecordLayout Layout() const override;
   int32_t OsVersionCode() override;
   bool QuitRequested() override;
+  uint32_t TickMilliseconds() override;
 
   NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) override;
   NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) override;
@@ -51,8 +53,9 @@ class WindowsSystem : public InventorySystem {
   bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
   void KillWorker(int32_t worker) override;
   void EndProbeWorker(int32_t worker) override;
+  void AskDirectly(ProbeKind kind, ProbeStorage& storage) override;
 
-  TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
+  void SendTreeNodes(const TreeNodeBatch& batch) override;
   void SetStatusText(const std::string& text) override;
   void SetProgressPosition(int32_t position) override;
 
@@ -60,6 +63,9 @@ class WindowsSystem : public InventorySystem {
   size_t TrackedProbeCount() const { return probes_.TrackedCount(); }
 
  private:
+  // The tree item of every node number this scan has sent (0: refused); written by the main
+  // thread while it serves a batch, and only then.
+  std::vector<uintptr_t> treeItems_;
   ProbeWorkerThreads probes_;  // released last: ends the worker and waits for retired ones
 };
 

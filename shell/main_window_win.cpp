@@ -10,6 +10,7 @@
 #include <cmath>
 #include <string>
 
+#include "inventory/tree_receiver_win.h"
 #include "shell/app_state.h"
 #include "shell/language_text.h"
 #include "toolkit/menu_win.h"
@@ -104,6 +105,7 @@ void BuildMainWindow() {
   HWND tree = CreateWindowExA(kTreeExtendedStyle, "SysTreeView32", "", kTreeStyle, kTreeLeft, kTreeTop, TreeWidth(),
                               TreeHeight(), main, reinterpret_cast<HMENU>(kTreeId), instance, nullptr);
   HandleTree = reinterpret_cast<uintptr_t>(tree);
+  InstallTreeReceiver(tree);  // the scan's nodes arrive in batches
   CreateTreeImages(instance);
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <functional>
 
+#include <gtest/gtest.h>
+
 namespace lurvik {
 
 namespace {
@@ -128,6 +130,7 @@ std::string FakeMachine::PathStripPath(const std::string& path) {
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   openCalls.push_back({access, processId});
+  clock += millisecondsPerOpen;
   auto found = processes.find(processId);  // the own process opens unless the script says otherwise
   if (found == processes.end() ? processId != ownPid : !found->second.openable || found->second.refusedAccess.count(access))
     return 0;
@@ -194,21 +197,33 @@ void FakeMachine::AdvanceWorker(Worker& w) {
   ProbeStorage& storage = *w.question;
   if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
   if (storage.phase == kProbeInCall && w.callLeft == 0) {
-    if (w.kind == ProbeKind::FileType) {
-      storage.ProbedFileType = w.object.fileType;
-    } else {
-      const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, w.object.name, layout, Base(0xC00000));
-      storage.nameStatus = w.object.nameStatus != 0 ? w.object.nameStatus : status;
-      storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
-    }
+    Answer(w.kind, w.object, storage);
     LeaveProbeCall(storage.phase);
     w.backLeft = w.object.probeEndPauses;
   }
   if (storage.phase != kProbeInCall) w.question.reset();  // answered, or given up and not asked
 }
 
-bool FakeMachine::AwaitProbe(int32_t worker, uint32_t) {
+void FakeMachine::Answer(ProbeKind kind, const FakeObject& object, ProbeStorage& storage) {
+  if (kind == ProbeKind::FileType) {
+    storage.ProbedFileType = object.fileType;
+    return;
+  }
+  const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, object.name, layout, Base(0xC00000));
+  storage.nameStatus = object.nameStatus != 0 ? object.nameStatus : status;
+  storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
+}
+
+void FakeMachine::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
+  ++directQuestions;
+  EnterProbeCall(storage.phase);
+  Answer(kind, Object(storage.handle), storage);
+  LeaveProbeCall(storage.phase);
+}
+
+bool FakeMachine::AwaitProbe(int32_t worker, uint32_t milliseconds) {
   ++pauses;
+  clock += milliseconds;
   for (auto& [number, w] : workers_) {
     int& left = w.backLeft != 0 ? w.backLeft : !w.question ? w.backLeft : w.question->phase == kProbeInCall ? w.callLeft : w.startLeft;
     if (left > 0) --left;
@@ -217,11 +232,22 @@ bool FakeMachine::AwaitProbe(int32_t worker, uint32_t) {
   return workers_.count(worker) != 0;
 }
 
-TreeItem FakeMachine::InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) {
-  const TreeItem item = refuseTreeInserts ? 0 : (nextItem_ += 0x10);
-  const std::string selected = selectedImage == image ? "" : "/" + std::to_string(selectedImage);
-  tree.push_back({item, parent, text + " [" + std::to_string(image) + selected + "]"});
-  return item;
+void FakeMachine::SendTreeNodes(const TreeNodeBatch& batch) {
+  if (batch.firstNumber == 1) itemsByNumber_.assign(1, 0);  // a new scan numbers anew
+  batchSizes.push_back(batch.nodes.size());
+  batchTimes.push_back(clock);
+  for (size_t i = 0; i < batch.nodes.size(); ++i) {
+    const TreeNodeBatch::Node& node = batch.nodes[i];
+    if (batch.firstNumber + i != itemsByNumber_.size() || node.parent >= itemsByNumber_.size()) {
+      ADD_FAILURE() << "node number " << batch.firstNumber + i << " with parent " << node.parent << " out of order";
+      return;
+    }
+    const std::string text(batch.texts.data() + node.textOffset, node.textLength);
+    if (batch.texts[node.textOffset + node.textLength] != '\0') ADD_FAILURE() << "text without its zero: " << text;
+    const TreeItem item = refuseTreeInserts ? 0 : (nextItem_ += 0x10);
+    tree.push_back({item, itemsByNumber_[node.parent], text + " [" + std::to_string(node.image) + "]", statusTexts.size()});
+    itemsByNumber_.push_back(item);
+  }
 }
 
 std::string FakeMachine::TreeText() const {

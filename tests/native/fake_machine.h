@@ -67,15 +67,21 @@ class FakeMachine : public InventorySystem {
   }
   uint64_t Base(uint64_t low) const { return layout == RecordLayout::Bits64 ? 0x1F200000000ull + low : low; }
 
-  struct TreeNode { TreeItem item, parent; std::string line; };
-  std::vector<TreeNode> tree;
+  // Tree items as the fake control hands them out (0: refused; a child of 0 lands at the root).
+  using TreeItem = uint64_t;
+  struct TreeNode { TreeItem item, parent; std::string line; size_t statusTextsBefore; };
+  std::vector<TreeNode> tree;              // in the order of insertion
+  std::vector<size_t> batchSizes;          // nodes of each SendTreeNodes, in turn
+  std::vector<uint32_t> batchTimes;        // the clock at each SendTreeNodes
+  uint32_t clock = 0;                      // milliseconds: each probe pause and Sleep moves it on
+  uint32_t millisecondsPerOpen = 0;        // moves the clock at each OpenProcess
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
-      debugPrivilegeCalls = 0;
+      debugPrivilegeCalls = 0, directQuestions = 0, dosDeviceQueries = 0;
   std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 
   // Indented lines "text [image]", two blanks per level.
@@ -84,6 +90,7 @@ class FakeMachine : public InventorySystem {
   RecordLayout Layout() const override { return layout; }
   int32_t OsVersionCode() override { return osVersionCode; }
   bool QuitRequested() override { return quit; }
+  uint32_t TickMilliseconds() override { return clock; }
   NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) override;
   NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) override;
   std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) override;
@@ -92,7 +99,7 @@ class FakeMachine : public InventorySystem {
   void CloseHandle(SysHandle handle) override { badCloses += open.erase(handle) == 0; }
   DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
   bool EnableDebugPrivilege() override { return ++debugPrivilegeCalls; }
-  void Sleep(uint32_t) override { ++sleeps; }
+  void Sleep(uint32_t milliseconds) override { ++sleeps, clock += milliseconds; }
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
   uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
     return PathAnswer(process, &FakeProcess::imagePath, text, size);
@@ -104,7 +111,7 @@ class FakeMachine : public InventorySystem {
   uint32_t GetThreadId(SysHandle thread) override { return Object(thread).tid; }
   uint32_t GetProcessIdOfThread(SysHandle thread) override { return Object(thread).pid; }
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
-  std::string QueryDosDevice(const std::string& driveName) override { return drives[driveName]; }
+  std::string QueryDosDevice(const std::string& driveName) override { return ++dosDeviceQueries, drives[driveName]; }
   bool PathIsDirectory(const std::string& path) override { return folders.count(path) != 0; }
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
@@ -113,7 +120,8 @@ class FakeMachine : public InventorySystem {
   bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
   void KillWorker(int32_t worker) override { kills += static_cast<int>(workers_.erase(worker)); }
   void EndProbeWorker(int32_t worker) override { workersEnded += static_cast<int>(workers_.erase(worker)); }
-  TreeItem InsertTreeItem(const std::string& text, TreeItem parent, int32_t image, int32_t selectedImage) override;
+  void AskDirectly(ProbeKind kind, ProbeStorage& storage) override;
+  void SendTreeNodes(const TreeNodeBatch& batch) override;
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
 
@@ -124,9 +132,11 @@ class FakeMachine : public InventorySystem {
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   void AdvanceWorker(Worker& worker);
+  void Answer(ProbeKind kind, const FakeObject& object, ProbeStorage& storage);
 
   SysHandle nextHandle_ = 0x100;
   TreeItem nextItem_ = 0x7F0000;
+  std::vector<TreeItem> itemsByNumber_{0};  // node number -> item; number 0 is the root
   std::map<int32_t, Worker> workers_;
   int32_t nextWorker_ = 1;
 };

@@ -25,7 +25,7 @@ TEST(DevicePaths, LeadingDeviceNameOfAWholeComponentBecomesTheFirstMatchingLette
       {"\\Device\\HarddiskVolume1x", ""},
       // The object manager's drive form is already a drive path.
       {"\\??\\C:\\windows", "C:\\windows"}, {"\\??\\c:", "c:"}, {"\\??\\UNC\\server\\share", ""}, {"\\??\\C:x", ""}};
-  for (const auto& [device, drive] : cases) EXPECT_EQ(DevicePathToDrivePath(m, device), drive) << device;
+  for (const auto& [device, drive] : cases) EXPECT_EQ(DriveMap(m).DrivePathOf(device), drive) << device;
 }
 
 // On a double-byte code page (0x95 0x5C one character, as in code page 932) a device name
@@ -34,8 +34,8 @@ TEST(DevicePaths, DeviceNameEndingInADoubleByteCharacterMatchesWholeComponentsOn
   FakeMachine m;
   m.leadBytes = {0x95};
   m.drives["Z:"] = "\\Device\\Share\\\x95\x5C";
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\Share\\\x95\x5C\\a.txt"), "Z:\\a.txt");
-  EXPECT_EQ(DevicePathToDrivePath(m, "\\Device\\Share\\\x95\x5C" "x\\a.txt"), "") << "the component goes on after the character";
+  EXPECT_EQ(DriveMap(m).DrivePathOf("\\Device\\Share\\\x95\x5C\\a.txt"), "Z:\\a.txt");
+  EXPECT_EQ(DriveMap(m).DrivePathOf("\\Device\\Share\\\x95\x5C" "x\\a.txt"), "") << "the component goes on after the character";
 }
 
 }  // namespace

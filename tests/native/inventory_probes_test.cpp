@@ -32,10 +32,12 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
             "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 24 [11]\n  Name of Object: \\" + std::string(2500, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.questionsAsked, 7 + 6 + 3);
+  EXPECT_EQ(m.questionsAsked, 7 + 6) << "file types and file names on the worker";
+  EXPECT_EQ(m.directQuestions, 3) << "event names on the scan thread";
   EXPECT_EQ(m.workersStarted, 1);
   EXPECT_EQ(m.workersEnded, 1) << "told to end with the scan";
   EXPECT_EQ(m.pauses, 0);
+  EXPECT_EQ(m.dosDeviceQueries, 26) << "the drive letters are read once per scan";
 }
 
 TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
@@ -46,8 +48,9 @@ TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
   EXPECT_EQ(m.pauses, 0);
 }
 
-// Two events whose names are asked in turn; the worker is held in each phase of the first
-// question for a number of pauses. A worker killed or given up is not asked again.
+// Two objects of a type whose names go to the worker, asked in turn; the worker is held in
+// each phase of the first question for a number of pauses. A worker killed or given up is not
+// asked again.
 TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
   struct Case { const char* what; int start, inCall, end; const char* named; int pauses, kills, workers; } cases[] = {
       {"leaves its call in the last of 50 pauses", 0, 50, 0, "12", 50, 0, 1},
@@ -61,6 +64,7 @@ TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
   };
   for (const Case& c : cases) {
     SetUp();
+    m.types[kEvent - 1].name = "ALPC Port";
     m.AddHandle(500, Type(kEvent), 0x10, 1,
                 {.name = u"\\BaseNamedObjects\\1", .probeStartPauses = c.start, .namePolls = c.inCall, .probeEndPauses = c.end});
     m.AddHandle(500, Type(kEvent), 0x14, 1, {.name = u"\\BaseNamedObjects\\2"});

@@ -72,12 +72,17 @@ TEST_F(InventoryTest, DuplicationFallsBackOnlyAfterAccessDenied) {
                            "Handle: 28 [11]\n  Opened with Access Rights: 0x1 (0xF003F) [11]\n");
 }
 
+// Each entry of an owner that cannot be opened gets its handle node and access line; the
+// opening is tried once for the process, not for each entry.
 TEST_F(InventoryTest, OwnerThatCannotBeOpenedLeavesHandleAndAccessLine) {
   m.processes[500].refusedAccess = {0x40};
   m.AddHandle(500, Type(kProcess), 0x44, 0, {.pid = 600});
+  m.AddHandle(500, Type(kEvent), 0x48, 1, {.name = u"\\x"});
   TakeInventory(m);
-  EXPECT_EQ(HandleLines(), "Handle: 68 [11]\n  Opened with Access Rights: 0x0 (0x1F0FFF) [11]\n");
+  EXPECT_EQ(HandleLines(), "Handle: 68 [11]\n  Opened with Access Rights: 0x0 (0x1F0FFF) [11]\n"
+                           "Handle: 72 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
   EXPECT_TRUE(m.duplicateAccesses.empty());
+  EXPECT_EQ(std::count(m.openCalls.begin(), m.openCalls.end(), std::make_pair(0x40u, 500u)), 1);
 }
 
 }  // namespace

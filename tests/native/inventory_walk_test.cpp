@@ -142,22 +142,28 @@ TEST_F(InventoryTest, ProcessLabelsStatusTextsAndSleeps) {
   }
 }
 
-// Hidden processes are still named in the status bar and cost one OpenProcess for
-// duplication each, but are never duplicated.
+// Hidden processes are still named in the status bar but open nothing for duplication; a shown
+// process's owner is opened once for all of its entries, and once more for a later run of them.
 TEST_F(InventoryTest, FilterInAnyLetterCaseShowsOnlyMatchingProcesses) {
   ProcessFilter = "NOTEPAD.exe";
   m.processes[500] = {"\\Device\\HarddiskVolume2\\Windows\\Notepad.EXE"};
   for (uint32_t pid : {0u, 4u, 600u}) m.AddHandle(pid, Type(kEvent), 4, 0);
   m.AddHandle(600, Type(kEvent), 8, 0);
   m.AddHandle(500, Type(kEvent), 12, 0x1F0003);
+  m.AddHandle(500, Type(kEvent), 16, 1);
+  m.AddHandle(600, Type(kEvent), 20, 0);
+  m.AddHandle(500, Type(kEvent), 24, 1);
   TakeInventory(m);
-  EXPECT_EQ(LogBody(), "500 / Notepad.EXE\r\n  Event\r\n    Handle: 12\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n");
-  EXPECT_EQ(m.tree.front().line + " " + std::to_string(m.tree.size()), "500 / Notepad.EXE [0] 11");
-  EXPECT_EQ(m.statusTexts.size(), 5u);
-  EXPECT_EQ(std::count(m.openCalls.begin(), m.openCalls.end(), std::make_pair(0x40u, 0u)) +
-                std::count(m.openCalls.begin(), m.openCalls.end(), std::make_pair(0x40u, 600u)),
-            3);
-  EXPECT_EQ(m.duplicateAccesses.size(), 1u);
+  EXPECT_EQ(LogBody(), "500 / Notepad.EXE\r\n  Event\r\n    Handle: 12\r\n      Opened with Access Rights: 0x1F0003 (0x1F0003)\r\n"
+                       "    Handle: 16\r\n      Opened with Access Rights: 0x1 (0x1F0003)\r\n"
+                       "500 / Notepad.EXE\r\n  Event\r\n    Handle: 24\r\n      Opened with Access Rights: 0x1 (0x1F0003)\r\n");
+  EXPECT_EQ(m.tree.front().line + " " + std::to_string(m.tree.size()), "500 / Notepad.EXE [0] 24");
+  EXPECT_EQ(m.statusTexts.size(), 7u);
+  std::vector<uint32_t> owners;
+  for (auto call : m.openCalls)
+    if (call.first == 0x40u) owners.push_back(call.second);
+  EXPECT_EQ(owners, (std::vector<uint32_t>{500, 500}));
+  EXPECT_EQ(m.duplicateAccesses.size(), 3u);
 }
 
 TEST_F(InventoryTest, ExactLogAndTreeOfOneProcess) {

@@ -1,10 +1,11 @@
 // The probe worker on real threads: a worker held before its question's call is never
 // terminated, one held inside its call is killed after the bounded wait, one held after
 // leaving its call counts as finished with its result; a worker killed or given up is
-// replaced by a new thread, one that answered is asked again, and a scan of many named
-// handles starts one thread in all. A probe's storage outlives every thread that may still
+// replaced by a new thread, one that answered is asked again; the names of events are asked
+// on the scan thread and those of files on the worker. A probe's storage outlives every thread that may still
 // write into it (a terminated thread can run on for a moment after TerminateThread).
 #include <windows.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -127,29 +128,54 @@ TEST(InventoryProbe, AnAnswerEndsThePauseAtOnce) {
   EXPECT_LT(waited, 300u) << "ms for 1,000 questions";
 }
 
-// Every named event's name, asked of one worker: one thread start for the whole scan.
-TEST(InventoryProbe, AScanOfManyNamedHandlesStartsOneThread) {
+// Which thread asked each name question, counted by the name the question found: a named
+// event's name is asked on the scan thread itself, a file's name on the probe worker.
+DWORD ScanThreadId;
+volatile LONG EventNamesOnScanThread, EventNamesElsewhere, FileNamesOnWorker;
+
+bool RecordNameHas(const ProbeStorage& storage, const wchar_t* part) {
+  const auto* name = reinterpret_cast<const UNICODE_STRING*>(storage.NameQueryBuffer.data());
+  if (storage.nameStatus != 0 || name->Buffer == nullptr) return false;
+  return std::wstring(name->Buffer, name->Length / 2).find(part) != std::wstring::npos;
+}
+
+DWORD WINAPI CountedNameProbe(void* parameter) {
+  RealProbeProcedures().objectName(parameter);
+  const auto& storage = *static_cast<ProbeStorage*>(parameter);
+  const bool onScanThread = GetCurrentThreadId() == ScanThreadId;
+  if (RecordNameHas(storage, L"lurvik_probe_direct_"))
+    InterlockedIncrement(onScanThread ? &EventNamesOnScanThread : &EventNamesElsewhere);
+  if (RecordNameHas(storage, L"lurvik_probe_file.txt") && !onScanThread) InterlockedIncrement(&FileNamesOnWorker);
+  return 0;
+}
+
+TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   std::vector<SystemHandle> events;
   for (int i = 0; i < 300; ++i)
-    events.emplace_back(CreateEventA(nullptr, TRUE, FALSE, ("lurvik_probe_reuse_" + std::to_string(i)).c_str()));
+    events.emplace_back(CreateEventA(nullptr, TRUE, FALSE, ("lurvik_probe_direct_" + std::to_string(i)).c_str()));
+  SystemHandle file(CreateFileA("lurvik_probe_file.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_TRUE(file);
   LoadOptionalEntryPoints();  // the process label needs the image-name calls
-  WindowsSystem system;
-  ProcessFilter = "nothing.exe";  // a first scan that resolves nothing starts the runtime's own threads
-  TakeInventory(system);
+  ScanThreadId = GetCurrentThreadId();
   ProcessFilter = "lurvik_windows_tests.exe";
-  const LONG before = ThreadStarts;
-  TakeInventory(system);
-  const LONG started = ThreadStarts - before;
+  {
+    WindowsSystem system(ProbeProcedures{RealProbeProcedures().fileType, CountedNameProbe});
+    TakeInventory(system);
+  }
   ProcessFilter.clear();
   for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
                          &GetThreadId_Address, &GetProcessIdOfThread_Address})
     *address = nullptr;  // as the other tests expect them
   size_t named = 0;
-  for (size_t at = LogText.find("BaseNamedObjects\\lurvik_probe_reuse_"); at != std::string::npos;
-       at = LogText.find("BaseNamedObjects\\lurvik_probe_reuse_", at + 1))
+  for (size_t at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_"); at != std::string::npos;
+       at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_", at + 1))
     ++named;
   EXPECT_EQ(named, 300u) << "names found in the log";
-  EXPECT_EQ(started, 1) << "threads started by the scan";
+  EXPECT_EQ(EventNamesOnScanThread, 300) << "event names asked on the scan thread";
+  EXPECT_EQ(EventNamesElsewhere, 0) << "event names asked on another thread";
+  EXPECT_EQ(FileNamesOnWorker, 1) << "the file's name asked on the worker";
+  EXPECT_NE(LogText.find("lurvik_probe_file.txt"), std::string::npos);
 }
 
 // Killed probes whose threads run on: their storage stays alive through ReleaseEnded and a

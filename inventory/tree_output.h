@@ -1,0 +1,55 @@
+// The scan's tree nodes, handed to the main thread in batches. Each node the scan makes gets a
+// number (1, 2, 3, ... per scan; 0 is the root), by which later nodes name it as their parent;
+// the main thread inserts a batch's nodes in order and keeps the tree item of every number.
+// One synchronous message per batch instead of one per node: under Wine each cross-thread
+// send costs two thread wake-ups through the server, about as much as the scan's own work
+// on a handle.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lurvik {
+
+class InventorySystem;
+
+using NodeNumber = uint32_t;  // 0: the root (no parent)
+
+struct TreeNodeBatch {
+  struct Node {
+    uint32_t textOffset;  // into `texts`; the text ends with a zero byte there
+    uint32_t textLength;
+    NodeNumber parent;
+    int32_t image;  // also the selected image
+  };
+  NodeNumber firstNumber = 1;  // the number of nodes[0]; the others follow on
+  std::string texts;
+  std::vector<Node> nodes;
+};
+
+constexpr size_t kTreeBatchNodes = 1024;           // a batch goes when it holds this many nodes
+constexpr uint32_t kTreeBatchMilliseconds = 50;    // or when this long has passed since the last
+
+class TreeOutput {
+ public:
+  explicit TreeOutput(InventorySystem& system);
+  TreeOutput(const TreeOutput&) = delete;
+  TreeOutput& operator=(const TreeOutput&) = delete;
+
+  // Holds a node back for the next batch and returns its number; sends the batch when it is
+  // full or due.
+  NodeNumber Add(std::string_view text, NodeNumber parent, int32_t image);
+  // Sends the held nodes when 50 ms have passed since the last batch.
+  void SendIfDue();
+  // Sends the held nodes now (before a status text, at the end of the scan).
+  void Send();
+
+ private:
+  InventorySystem& system_;
+  TreeNodeBatch batch_;
+  NodeNumber nextNumber_ = 1;
+  uint32_t lastSent_;
+};
+
+}  // namespace lurvik
