@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include "inventory/cost_trace_win.h"
 #include "inventory/inventory.h"
 #include "inventory/windows_system_win.h"
 #include "shell/app_state.h"
@@ -21,7 +22,7 @@ constexpr uint32_t kPauseBeforeEndMilliseconds = 1000;
 void TakeOneInventory() {
   // The system layer lives only for the scan; its end waits for killed probes to stop.
   WindowsSystem system;
-  TakeInventory(system);
+  if (!TakeTracedInventory(system)) TakeInventory(system);
 }
 
 }  // namespace
