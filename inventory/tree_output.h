@@ -28,8 +28,13 @@ struct TreeNodeBatch {
   std::vector<Node> nodes;
 };
 
-constexpr size_t kTreeBatchNodes = 1024;           // a batch goes when it holds this many nodes
-constexpr uint32_t kTreeBatchMilliseconds = 50;    // or when this long has passed since the last
+// A batch goes when it holds this many nodes. Measured under Wine, 256, 1,024 and 4,096 cost
+// the same in all (the inserts themselves dominate); at 70,000 handles, where Wine's tree view
+// searches its items for each parent, a batch of 1,024 keeps the main thread about 25 ms.
+constexpr size_t kTreeBatchNodes = 1024;
+// Or when this long has passed since the last batch or status text, so that a large scan
+// still shows its tree growing many times a second.
+constexpr uint32_t kTreeBatchMilliseconds = 50;
 
 class TreeOutput {
  public:

@@ -271,6 +271,8 @@ void WindowsSystem::KillWorker(int32_t worker) { probes_.Kill(worker); }
 
 void WindowsSystem::EndProbeWorker(int32_t worker) { probes_.End(worker); }
 
+// The same procedure as on the worker, on this thread. Nothing gives such a question up, so
+// the procedure's phase marks always pass (it never waits to be terminated).
 void WindowsSystem::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
   if (kind == ProbeKind::ObjectName) storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
   probes_.AskHere(kind, storage);
