@@ -1,31 +1,40 @@
-// The direct reference of tools/bench: lists the handles of one process with the system calls
-// the inventory asks, in the same order, but every one of them directly on this one thread:
-// no probe worker, no bounded wait, no window and no tree. Its run time, compared with that of
-// the program on the same process, shows what the program's own machinery costs.
+// The direct reference of tools/bench: the fewest system calls that give the program's log of
+// one process, plus the same tree. Everything is asked directly on this one thread: no probe
+// worker, no bounded wait, no cross-thread message. Its run time, compared with that of the
+// program on the same process, shows what the program's own machinery costs.
 //
 // It asks the type list (ZwQueryObject class 3, a 5,000-byte probe, then the reported length
 // plus 180), opens its own process and finds that handle in a handle list to learn the offset
 // of the list's type numbers, takes the handle list (ZwQuerySystemInformation class 64: a
-// 24-byte probe, then the reported length plus 20,000,000 bytes), opens the listed process once
-// for its label, then for each of its handles: OpenProcess(PROCESS_DUP_HANDLE), DuplicateHandle
-// (GENERIC_READ, the type's query access after ERROR_ACCESS_DENIED, then 0) and by type:
+// 24-byte probe, then the reported length plus 20,000,000 bytes) and reads the device names of
+// the 26 drive letters once (QueryDosDeviceA A: to Z:, the first name of each). It opens the
+// listed process once (PROCESS_DUP_HANDLE and query rights), for its label and for every
+// duplication, then for each of its handles: DuplicateHandle (GENERIC_READ, the type's query
+// access after ERROR_ACCESS_DENIED, then 0) and by type:
 //   Process  GetProcessImageFileNameA, device path to drive path, GetProcessId;
 //   Thread   GetThreadId, GetProcessIdOfThread, OpenProcess(0x410) and that process's image;
 //   Token    GetTokenInformation(TokenUser) twice (size, then data), LookupAccountSidA;
 //   File     GetFileType; for pipes and disk files the name (ZwQueryObject class 1), and for
 //            disk files the drive path and PathIsDirectoryA;
 //   other    the name (ZwQueryObject class 1).
-// A device path becomes a drive path by QueryDosDeviceA of A: to Z: until one device begins the
-// path (a "\??\C:\..." name is taken as "C:\..."). It builds the log lines of the listed
-// process in memory as the program does (a block per type, in type-list order) and writes them
-// to the log path at the end, so that the bench can check that both did the same work. Handles
-// of other processes are not touched; the program only opens their owners, a cost that does not
-// depend on the listed process.
+// A device path becomes a drive path with the first drive, A: to Z:, whose device name begins
+// it (letter case aside) and is followed by "\" or the end; "\??\C:\..." is taken as "C:\...".
+//
+// It inserts the nodes the program shows into a tree view of its own hidden window, with
+// TVM_INSERTITEMA on this thread: the process's label; under it a node per row of the type
+// list, in that order, with or without handles; under a type, "Handle: <value>" per handle;
+// under that, its detail lines and last its access line. It builds the log lines as the
+// program does (a block per type with handles, in type-list order) and writes them to the log
+// path at the end, so that the bench can check that both did the same work. Handles of other
+// processes are not touched; the program only opens their owners, a cost that does not depend
+// on the listed process.
 //
 // Usage: direct_lister.exe <process id> <log path>      (assumes a system newer than XP)
+// Exit code: 0, or 1 when the log could not be written, or 3 when a tree insert failed.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // a benchmark program: the calls of newer systems are allowed here
 #include <windows.h>
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -141,14 +150,25 @@ void ForEachEntry(const std::vector<uint8_t>& list, Visit visit) {
   for (size_t i = 0; i < head->count && i < room; ++i) visit(entries[i]);
 }
 
+// The upper-cased device name of each drive letter A: to Z: (empty when the letter has none),
+// read once per run.
+std::string DriveDevices[26];
+
+void ReadDriveDevices() {
+  for (int i = 0; i < 26; ++i) {
+    const char drive[3] = {static_cast<char>('A' + i), ':', 0};
+    char device[2002] = {};
+    QueryDosDeviceA(drive, device, 2000);
+    DriveDevices[i] = Upper(device);
+  }
+}
+
 std::string DrivePath(const std::string& path) {
   if (path.size() >= 6 && path.compare(0, 4, "\\??\\") == 0 && path[5] == ':') return path.substr(4);
   const std::string upperPath = Upper(path);
-  for (char letter = 'A'; letter <= 'Z' && !path.empty(); ++letter) {
-    const char drive[3] = {letter, ':', 0};
-    char device[2002] = {};
-    QueryDosDeviceA(drive, device, 2000);
-    const std::string upperDevice = Upper(device);
+  for (int i = 0; i < 26 && !path.empty(); ++i) {
+    const char drive[3] = {static_cast<char>('A' + i), ':', 0};
+    const std::string& upperDevice = DriveDevices[i];
     if (upperDevice.empty() || upperPath.compare(0, upperDevice.size(), upperDevice) != 0) continue;
     if (path.size() > upperDevice.size() && path[upperDevice.size()] != '\\') continue;
     return drive + path.substr(upperDevice.size());
@@ -169,10 +189,10 @@ std::string ObjectName(HANDLE handle) {
   return Ansi(name->characters, name->length / 2, 10000);
 }
 
-// The detail lines of one duplicated handle.
-std::string Details(HANDLE copy, const std::string& upper) {
-  std::string lines;
-  auto add = [&lines](const std::string& text) { lines += "      " + text + "\r\n"; };
+// The detail lines of one duplicated handle, without their indentation.
+std::vector<std::string> Details(HANDLE copy, const std::string& upper) {
+  std::vector<std::string> lines;
+  auto add = [&lines](const std::string& text) { lines.push_back(text); };
   if (upper == "PROCESS") {
     const std::string image = ImagePath(copy);
     if (!image.empty()) add("Imagename: " + image);
@@ -214,6 +234,36 @@ std::string Details(HANDLE copy, const std::string& upper) {
   return lines;
 }
 
+// A hidden top-level window of this thread with a tree view in it, like the program's.
+HWND MakeTree() {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "direct_lister";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "direct_lister", "direct_lister", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr,
+                                nullptr, windowClass.hInstance, nullptr);
+  return CreateWindowExA(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
+                         WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT, 0, 0, 580, 380,
+                         window, nullptr, windowClass.hInstance, nullptr);
+}
+
+// Inserts of the tree that failed; the run then ends with exit code 3.
+size_t FailedInserts = 0;
+
+HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string& text) {
+  TVINSERTSTRUCTA record = {};
+  record.hParent = parent;
+  record.hInsertAfter = TVI_LAST;
+  record.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  record.item.pszText = const_cast<char*>(text.c_str());
+  const auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&record)));
+  if (!item) ++FailedInserts;
+  return item;
+}
+
 HANDLE Duplicate(HANDLE owner, ULONG_PTR value, DWORD queryAccess) {
   const DWORD attempts[3] = {GENERIC_READ, queryAccess, 0};
   HANDLE copy = nullptr;
@@ -249,35 +299,47 @@ int main(int argc, char** argv) {
     CloseHandle(own);
   }
 
+  ReadDriveDevices();
+  const HWND tree = MakeTree();
+  // One opening of the listed process serves its label and every duplication.
+  const HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   std::string label = std::to_string(pid) + " / unbekannt";
-  if (HANDLE process = OpenProcess(0x1000, FALSE, pid)) {
-    char image[2502] = {};
-    if (GetImageFileName(process, image, 500) > 0) {
-      PathStripPathA(image);
-      label = std::to_string(pid) + " / " + image;
-    }
-    CloseHandle(process);
+  char image[2502] = {};
+  if (owner && GetImageFileName(owner, image, 500) > 0) {
+    PathStripPathA(image);
+    label = std::to_string(pid) + " / " + image;
   }
-  for (size_t row = 1; row < types.size(); ++row) types[row].block = "  " + types[row].name + "\r\n";
+  const HTREEITEM processNode = Insert(tree, TVI_ROOT, label);
+  std::vector<HTREEITEM> typeNodes(types.size());
+  for (size_t row = 1; row < types.size(); ++row) {
+    types[row].block = "  " + types[row].name + "\r\n";
+    typeNodes[row] = Insert(tree, processNode, types[row].name);
+  }
   ForEachEntry(HandleList(), [&](const HandleEntry& entry) {
     const long row = static_cast<long>(entry.typeNumber) - offset;
     if (entry.ownerPid != pid || row < 1 || row >= static_cast<long>(types.size())) return;
     TypeRow& type = types[row];
-    type.block += "    Handle: " + std::to_string(entry.handleValue) + "\r\n";
-    if (HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid)) {
-      if (HANDLE copy = Duplicate(owner, entry.handleValue, type.queryAccess)) {
-        type.block += Details(copy, type.upperName);
-        CloseHandle(copy);
+    const std::string handle = "Handle: " + std::to_string(entry.handleValue);
+    type.block += "    " + handle + "\r\n";
+    const HTREEITEM handleNode = Insert(tree, typeNodes[row], handle);
+    if (HANDLE copy = owner ? Duplicate(owner, entry.handleValue, type.queryAccess) : nullptr) {
+      for (const std::string& line : Details(copy, type.upperName)) {
+        type.block += "      " + line + "\r\n";
+        Insert(tree, handleNode, line);
       }
-      CloseHandle(owner);
+      CloseHandle(copy);
     }
-    type.block += "      Opened with Access Rights: " + Hex(entry.grantedAccess) + " (" + type.genericAll + ")\r\n";
+    const std::string access = "Opened with Access Rights: " + Hex(entry.grantedAccess) + " (" + type.genericAll + ")";
+    type.block += "      " + access + "\r\n";
+    Insert(tree, handleNode, access);
   });
+  if (owner) CloseHandle(owner);
 
   std::string log = label + "\r\n";
   for (size_t row = 1; row < types.size(); ++row)
     if (types[row].block != "  " + types[row].name + "\r\n") log += types[row].block;
   FILE* file = fopen(argv[2], "wb");
   const bool written = file && fwrite(log.data(), 1, log.size(), file) == log.size();
-  return file && fclose(file) == 0 && written ? 0 : 1;
+  if (!(file && fclose(file) == 0 && written)) return 1;
+  return FailedInserts ? 3 : 0;
 }
