@@ -40,8 +40,7 @@ void AddImageLine(HandleResolution& resolution, SysHandle process) {
   std::string& path = resolution.state.ImageNameBuffer;
   if (ReadProcessImagePath(system, process, path) == 0) return;
   path = resolution.state.Drives.DrivePathOf(path);
-  if (!path.empty())
-    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(3) + path, resolution.DetailIconIndex);
+  if (!path.empty()) AddDetail(resolution, LanguageText(3) + path);
 }
 
 void ResolveProcessHandle(HandleResolution& resolution) {
@@ -50,8 +49,7 @@ void ResolveProcessHandle(HandleResolution& resolution) {
   AddImageLine(resolution, resolution.duplicate);
   if (!system.HasEntryPoint(EntryPoint::GetProcessId)) return;
   const uint32_t id = system.GetProcessId(resolution.duplicate);
-  if (id != 0)
-    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "PID: " + DecimalText(id), resolution.DetailIconIndex);
+  if (id != 0) AddDetail(resolution, "PID: " + DecimalText(id));
 }
 
 void ResolveThreadHandle(HandleResolution& resolution) {
@@ -59,10 +57,10 @@ void ResolveThreadHandle(HandleResolution& resolution) {
   resolution.DetailIconIndex = 4;
   if (!system.HasEntryPoint(EntryPoint::GetThreadId)) return;
   const uint32_t threadId = system.GetThreadId(resolution.duplicate);
-  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "TID: " + DecimalText(threadId), resolution.DetailIconIndex);
+  AddDetail(resolution, "TID: " + DecimalText(threadId));
   if (!system.HasEntryPoint(EntryPoint::GetProcessIdOfThread)) return;
   const uint32_t processId = system.GetProcessIdOfThread(resolution.duplicate);
-  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "PID: " + DecimalText(processId), resolution.DetailIconIndex);
+  AddDetail(resolution, "PID: " + DecimalText(processId));
   OwnedHandle process(system, system.OpenProcess(kProcessQueryInformationVmRead, processId));
   if (process) AddImageLine(resolution, process.value());
 }
@@ -74,7 +72,7 @@ void ResolveTokenHandle(HandleResolution& resolution) {
   if (!system.LookupTokenUserName(resolution.duplicate, account)) return;
   account = account.substr(0, account.find('\0'));
   account = CutToWholeCharacters(system, account, kImageNameBufferSize);
-  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, "Username: " + account, resolution.DetailIconIndex);
+  AddDetail(resolution, "Username: " + account);
 }
 
 void ResolveNamedObject(HandleResolution& resolution) {
@@ -86,8 +84,7 @@ void ResolveNamedObject(HandleResolution& resolution) {
   std::string& name = resolution.state.ImageNameBuffer;
   name = resolution.row.NameAskedDirectly ? QueryObjectNameDirectly(resolution.state, resolution.duplicate)
                                           : QueryObjectNameBounded(resolution.state, resolution.duplicate);
-  if (!name.empty())
-    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+  if (!name.empty()) AddDetail(resolution, LanguageText(7) + name);
 }
 
 // The row of a type number the type list does not cover, made for the current process when
@@ -116,6 +113,10 @@ SysHandle OwnerProcess(ScanState& state, uint32_t processId) {
 }
 
 }  // namespace
+
+void AddDetail(HandleResolution& resolution, const std::string& text) {
+  AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, text, resolution.DetailIconIndex);
+}
 
 void ResolveHandleEntry(ScanState& state, const HandleEntry& entry) {
   // Hidden processes: no node, no log line, nothing opened.

@@ -2,6 +2,7 @@
 // process, the questions its object type allows, and its access line.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "inventory/native_records.h"
 #include "inventory/scan_state.h"
@@ -17,6 +18,9 @@ struct HandleResolution {
   SysHandle duplicate;
   int32_t DetailIconIndex;
 };
+
+// One detail line of the entry, under its handle node, with the entry's current image.
+void AddDetail(HandleResolution& resolution, const std::string& text);
 
 // Puts out one entry of the snapshot. Entries of processes the filter hides produce nothing
 // and open nothing. Entries whose type number gives no row of

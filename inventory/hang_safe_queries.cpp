@@ -75,8 +75,7 @@ void ResolveFileHandle(HandleResolution& resolution) {
   if (fileType == kFileTypePipe) {
     resolution.DetailIconIndex = 5;
     name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
-    if (!name.empty())
-      AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(7) + name, resolution.DetailIconIndex);
+    if (!name.empty()) AddDetail(resolution, LanguageText(7) + name);
   } else if (fileType == kFileTypeDisk) {
     name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
     if (name.empty()) return;
@@ -84,8 +83,7 @@ void ResolveFileHandle(HandleResolution& resolution) {
     if (name.empty()) return;
     const bool folder = system.PathIsDirectory(name);
     resolution.DetailIconIndex = folder ? 1 : 7;
-    AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, LanguageText(folder ? 5 : 4) + name,
-                  resolution.DetailIconIndex);
+    AddDetail(resolution, LanguageText(folder ? 5 : 4) + name);
   }
 }
 
