@@ -236,9 +236,10 @@ part64() {
   choose 111
   check "shipped program: 111 ends it with exit code 0" "$(exit_code 20)" 0
 
-  # German locale and a long scan (a holder of many handles): German menu from the start,
-  # commands posted during the scan refused, and closing the window ends the program at once.
-  prepare_folder gui "$BUILD_DIR/handle_holder.exe" && start_holder 30 --extra 6000
+  # German locale and a long scan (a holder of 40,000 handles, some seconds of scan even pinned
+  # to one CPU): German menu from the start, commands posted during the scan refused, and
+  # closing the window ends the program at once.
+  prepare_folder gui "$BUILD_DIR/handle_holder.exe" && start_holder 60 --extra 40000
   rm -f "$TRACE"
   LANG=de_DE.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") start lurvik64_test.exe
   driver find "Lurvik v." 30000
