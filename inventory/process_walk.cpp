@@ -79,7 +79,7 @@ void FlushTypeBlocks(ScanState& state) {
   if (state.ProcessShown == 1) {
     for (int32_t r = 1; r <= TypeCount; ++r) {
       const TypeRow& row = TypeTable[r];
-      // A block holds its header line first; anything beyond it is handle lines.
+      // A block holds its header line ("  " + name + CR LF) first; anything beyond is handle lines.
       if (row.TypeLogBlock.size() > row.TypeName.size() + 4) LogText += row.TypeLogBlock;
     }
     for (const TypeRow& row : state.UnlistedTypeRows) LogText += row.TypeLogBlock;

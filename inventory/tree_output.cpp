@@ -16,7 +16,6 @@ NodeNumber TreeOutput::Add(std::string_view text, NodeNumber parent, int32_t ima
   batch_.nodes.push_back({offset, static_cast<uint32_t>(text.size()), parent, image});
   const NodeNumber number = nextNumber_++;
   if (batch_.nodes.size() >= kTreeBatchNodes) Send();
-  else SendIfDue();
   return number;
 }
 

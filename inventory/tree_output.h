@@ -32,7 +32,8 @@ struct TreeNodeBatch {
 // the same in all (the inserts themselves dominate); at 70,000 handles, where Wine's tree view
 // searches its items for each parent, a batch of 1,024 keeps the main thread about 25 ms.
 constexpr size_t kTreeBatchNodes = 1024;
-// Or when this long has passed since the last batch or status text, so that a large scan
+// Or, looked at after each entry, when this long has passed since the last batch or status
+// text, so that a large scan
 // still shows its tree growing many times a second.
 constexpr uint32_t kTreeBatchMilliseconds = 50;
 
@@ -43,9 +44,10 @@ class TreeOutput {
   TreeOutput& operator=(const TreeOutput&) = delete;
 
   // Holds a node back for the next batch and returns its number; sends the batch when it is
-  // full or due.
+  // full.
   NodeNumber Add(std::string_view text, NodeNumber parent, int32_t image);
-  // Sends the held nodes when 50 ms have passed since the last batch.
+  // Sends the held nodes when 50 ms have passed since the last batch; the walk asks after
+  // every entry.
   void SendIfDue();
   // Sends the held nodes now (before a status text, at the end of the scan).
   void Send();

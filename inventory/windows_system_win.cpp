@@ -103,6 +103,11 @@ uint32_t CallIdEntryPoint(EntryPoint entry, SysHandle handle) {
   return CallEntryPoint(address, static_cast<uintptr_t>(handle));
 }
 
+// A name record's pointers are turned into offsets against the address its buffer had.
+void NoteRecordAddress(ProbeKind kind, ProbeStorage& storage) {
+  if (kind == ProbeKind::ObjectName) storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
+}
+
 }  // namespace
 
 ProbeProcedures RealProbeProcedures() { return {FileTypeProbe, ObjectNameProbe}; }
@@ -260,8 +265,7 @@ int32_t WindowsSystem::StartProbeWorker() { return probes_.Start(); }
 
 void WindowsSystem::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   // The record buffer comes sized with the question: the worker must not allocate.
-  if (storage && kind == ProbeKind::ObjectName)
-    storage->nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage->NameQueryBuffer.data());
+  if (storage) NoteRecordAddress(kind, *storage);
   probes_.Ask(worker, kind, std::move(storage));
 }
 
@@ -274,7 +278,7 @@ void WindowsSystem::EndProbeWorker(int32_t worker) { probes_.End(worker); }
 // The same procedure as on the worker, on this thread. Nothing gives such a question up, so
 // the procedure's phase marks always pass (it never waits to be terminated).
 void WindowsSystem::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
-  if (kind == ProbeKind::ObjectName) storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
+  NoteRecordAddress(kind, storage);
   probes_.AskHere(kind, storage);
 }
 

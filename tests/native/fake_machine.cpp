@@ -130,7 +130,6 @@ std::string FakeMachine::PathStripPath(const std::string& path) {
 
 SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   openCalls.push_back({access, processId});
-  clock += millisecondsPerOpen;
   auto found = processes.find(processId);  // the own process opens unless the script says otherwise
   if (found == processes.end() ? processId != ownPid : !found->second.openable || found->second.refusedAccess.count(access))
     return 0;

@@ -74,7 +74,6 @@ class FakeMachine : public InventorySystem {
   std::vector<size_t> batchSizes;          // nodes of each SendTreeNodes, in turn
   std::vector<uint32_t> batchTimes;        // the clock at each SendTreeNodes
   uint32_t clock = 0;                      // milliseconds: each probe pause and Sleep moves it on
-  uint32_t millisecondsPerOpen = 0;        // moves the clock at each OpenProcess
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
