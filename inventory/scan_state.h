@@ -14,16 +14,23 @@
 #include "inventory/probe_worker.h"
 #include "inventory/tree_output.h"
 #include "inventory/type_table.h"
+#include "shell/app_state.h"
 
 namespace lurvik {
 
 struct ScanState {
+  // The tree of an unattended run (a log path was given) gets no nodes: its window is never
+  // shown. The nodes are numbered all the same, and the log is the interactive scan's.
   explicit ScanState(InventorySystem& machine)
-      : system(machine), Probes(machine), Tree(machine), Drives(machine), OwnerProcess(machine, 0) {}
+      : system(machine),
+        Probes(machine),
+        Tree(machine, BatchLogPath.empty()),
+        Drives(machine),
+        OwnerProcess(machine, 0) {}
 
   InventorySystem& system;
   ProbeWorker Probes;               // asks the hang-prone questions; ends with the scan
-  TreeOutput Tree;                  // the nodes, in batches to the main thread
+  TreeOutput Tree;                  // the nodes, in batches to the main thread (interactive only)
   DriveMap Drives;                  // the drive letters' devices, read once
   uint32_t ProcessQueryAccess = 0;  // 0x1000 above Windows XP, else 0x400
   int64_t CurrentPid = -1;          // -1 before the first entry

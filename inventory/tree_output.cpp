@@ -5,12 +5,15 @@
 
 namespace lurvik {
 
-TreeOutput::TreeOutput(InventorySystem& system) : system_(system), lastSent_(system.TickMilliseconds()) {
+TreeOutput::TreeOutput(InventorySystem& system, bool sendsNodes)
+    : system_(system), sendsNodes_(sendsNodes), lastSent_(system.TickMilliseconds()) {
+  if (!sendsNodes_) return;
   batch_.texts.reserve(64 * kTreeBatchNodes);
   batch_.nodes.reserve(kTreeBatchNodes);
 }
 
 NodeNumber TreeOutput::Add(std::string_view text, NodeNumber parent, int32_t image) {
+  if (!sendsNodes_) return nextNumber_++;
   const uint32_t offset = static_cast<uint32_t>(batch_.texts.size());
   batch_.texts.append(text).push_back('\0');
   batch_.nodes.push_back({offset, static_cast<uint32_t>(text.size()), parent, image});

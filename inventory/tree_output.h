@@ -39,12 +39,16 @@ constexpr uint32_t kTreeBatchMilliseconds = 50;
 
 class TreeOutput {
  public:
-  explicit TreeOutput(InventorySystem& system);
+  // `sendsNodes` false: the nodes are numbered as ever but neither kept nor sent. An
+  // unattended run's window is hidden and ends with the scan, so nobody sees its tree; in
+  // Wine, whose tree view gets dearer with every node, filling it took a third of a large
+  // scan and most of its peak memory.
+  TreeOutput(InventorySystem& system, bool sendsNodes);
   TreeOutput(const TreeOutput&) = delete;
   TreeOutput& operator=(const TreeOutput&) = delete;
 
   // Holds a node back for the next batch and returns its number; sends the batch when it is
-  // full.
+  // full. Without sending only the number is given.
   NodeNumber Add(std::string_view text, NodeNumber parent, int32_t image);
   // Sends the held nodes when 50 ms have passed since the last batch; the walk asks after
   // every entry.
@@ -54,6 +58,7 @@ class TreeOutput {
 
  private:
   InventorySystem& system_;
+  const bool sendsNodes_;
   TreeNodeBatch batch_;
   NodeNumber nextNumber_ = 1;
   uint32_t lastSent_;

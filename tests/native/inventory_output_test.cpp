@@ -1,6 +1,7 @@
 // How the scan's output reaches the main thread: tree nodes in batches that give the same tree
 // as one node at a time, sent when full, when 50 ms have passed, before every status text and
-// at the end; progress positions only when they move.
+// at the end; none for the hidden window of an unattended run; progress positions only when
+// they move.
 #include <numeric>
 
 #include "tests/native/inventory_test_support.h"
@@ -50,6 +51,24 @@ TEST_F(InventoryTest, ChildrenOfARefusedNodeLandAtTheRoot) {
   TakeInventory(m);
   EXPECT_EQ(m.TreeText(), "500 / a.exe [0]\nProcess [2]\nThread [4]\nFile [2]\nToken [9]\nKey [12]\nEvent [6]\nDesktop [8]\n"
                           "WindowStation [10]\nHandle: 8 [11]\nOpened with Access Rights: 0x1 (0x1F0003) [11]\n");
+}
+
+// Unattended (a log path given): no node is sent, the nodes are numbered as ever (the Event
+// node of process 600 is number 19: 1 and 13 the processes, 2 to 9 and 14 to 21 their types,
+// 10 to 12 the event of 500), and the log and status texts are the interactive scan's.
+TEST_F(InventoryTest, AnUnattendedScanSendsNoNodesAndKeepsItsLog) {
+  BatchLogPath = "C:\\lurvik.log";
+  m.AddHandle(500, Type(kEvent), 8, 1, {.name = u"\\E"});
+  m.AddHandle(600, Type(kFile), 12, 1, {.fileType = 1, .name = u"\\Device\\HarddiskVolume2\\x.txt"});
+  TakeInventory(m);
+  EXPECT_EQ(m.TreeText(), "");
+  EXPECT_EQ(m.batchSizes.size(), 0u);
+  EXPECT_EQ(TypeTable[kEvent].TypeNodeId, "19");
+  EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Event\r\n    Handle: 8\r\n      Name of Object: \\E\r\n"
+                       "      Opened with Access Rights: 0x1 (0x1F0003)\r\n"
+                       "600 / b.exe\r\n  File\r\n    Handle: 12\r\n      Filename: C:\\x.txt\r\n"
+                       "      Opened with Access Rights: 0x1 (0x1F01FF)\r\n");
+  EXPECT_EQ(m.statusTexts, (std::vector<std::string>{"...getting handles from 500 / a.exe", "...getting handles from 600 / b.exe", "Ready! "}));
 }
 
 // Positions trunc((k + 1) x 100 / n) after entry k of n, each distinct value once, in order.

@@ -25,6 +25,7 @@ class InventoryTest : public ::testing::Test {
     FillLanguageText();
     CurrentLanguage = 0;
     ProcessFilter.clear();
+    BatchLogPath.clear();
     LogText.clear();
     StatusText.clear();
     TypeNumberOffset = ProcessTypeRow = TypeCount = 0;

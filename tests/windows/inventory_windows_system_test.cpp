@@ -96,7 +96,7 @@ TEST(WindowsSystem, TreeNodeBatchesKeepOrderParentsAndImages) {
     HandleTree = reinterpret_cast<uintptr_t>(tree);
     {
       WindowsSystem system;
-      TreeOutput output(system);
+      TreeOutput output(system, true);
       const NodeNumber process = output.Add("1234 / handle_holder.exe", 0, 0);
       const NodeNumber type = output.Add("Thread", process, 4);
       output.Send();
