@@ -62,22 +62,23 @@ std::string QueryObjectNameDirectly(ScanState& state, SysHandle handle) {
   return NameOf(state.system, *storage);
 }
 
+// One trip to the worker: the file's type, and in the same question the name of a disk file
+// or a pipe. A hung type leaves nothing; a hung name leaves the type (a pipe's image) only.
 void ResolveFileHandle(HandleResolution& resolution) {
   InventorySystem& system = resolution.state.system;
-  std::shared_ptr<ProbeStorage> probe = std::make_shared<ProbeStorage>();
-  probe->handle = resolution.duplicate;
-  probe->ProbedFileType = 0;
-  if (resolution.state.Probes.Ask(ProbeKind::FileType, probe) == WaitResult::Abandoned) return;
+  std::shared_ptr<ProbeStorage> probe = NameQuestion(resolution.duplicate);
+  if (!probe) return;
+  const WaitResult answered = resolution.state.Probes.Ask(ProbeKind::File, probe);
+  if (!FirstProbeCallAnswered(probe->phase)) return;
   const int32_t fileType = probe->ProbedFileType;
+  std::string& name = resolution.state.ImageNameBuffer;
+  name = answered == WaitResult::Finished ? NameOf(system, *probe) : std::string();
   probe.reset();
 
-  std::string& name = resolution.state.ImageNameBuffer;
   if (fileType == kFileTypePipe) {
     resolution.DetailIconIndex = 5;
-    name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
     if (!name.empty()) AddDetail(resolution, LanguageText(7) + name);
   } else if (fileType == kFileTypeDisk) {
-    name = QueryObjectNameBounded(resolution.state, resolution.duplicate);
     if (name.empty()) return;
     name = resolution.state.Drives.DrivePathOf(name);
     if (name.empty()) return;

@@ -1,6 +1,7 @@
 // The two questions that can block forever on file-like objects, each asked on the scan's
 // probe worker, waited for at most 50 pauses of 1 ms and killed when still inside its call:
-// the file type and the object name. Also the FILE branch of the resolution.
+// the file type and the object name. Also the FILE branch of the resolution, which hands both
+// questions of a file to the worker in one trip.
 #pragma once
 #include <cstdint>
 #include <string>

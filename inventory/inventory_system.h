@@ -56,13 +56,18 @@ enum class EntryPoint { GetModuleFileNameExA, GetProcessImageFileNameA, GetProce
 struct ProbeStorage {
   SysHandle handle = 0;
   ProbePhaseCell phase{kProbeStarting};       // entered and left the call, or given up by the scan
-  int32_t ProbedFileType = 0;                 // file-type probe: GetFileType's answer
-  uint32_t nameStatus = 0xFFFFFFFFu;          // name probe: status of the object-name query
-  NativeReply nameReply;                      // name probe: returned length and base address
-  std::vector<uint8_t> NameQueryBuffer;       // name probe: the object-name record, 10004 bytes
+  int32_t ProbedFileType = 0;                 // file question: GetFileType's answer
+  uint32_t nameStatus = 0xFFFFFFFFu;          // name: status of the object-name query
+  NativeReply nameReply;                      // name: returned length and base address
+  std::vector<uint8_t> NameQueryBuffer;       // name: the object-name record, 10004 bytes
 };
 
-enum class ProbeKind { FileType, ObjectName };
+// File: the file's type (first call) and, only for a disk file or a pipe, its name (second
+// call), in one trip to the worker. ObjectName: the name alone.
+enum class ProbeKind { File, ObjectName };
+
+// The file types whose name the file question asks: FILE_TYPE_DISK (1) and FILE_TYPE_PIPE (3).
+constexpr bool FileTypeHasName(int32_t fileType) { return fileType == 1 || fileType == 3; }
 
 class InventorySystem {
  public:

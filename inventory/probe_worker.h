@@ -18,9 +18,10 @@ constexpr int32_t kMaxStartTicks = 2000;
 // Waits for a question by the phase in its storage, in pauses of at most 1 ms that end when
 // the worker leaves its call. A question not yet entered (a worker still starting or not yet
 // back from its last question) is waited for up to 2,000 pauses and then given up without a
-// kill; a worker inside its call gets at most 50 pauses and is killed when it is still
-// inside. Finished means the worker has left its call and the result is complete; worker 0
-// (never started) is abandoned at once.
+// kill; a worker inside a call gets at most 50 pauses in that call and is killed when it is
+// still inside. Finished means the worker has left its last call and the results are
+// complete; after Abandoned, FirstProbeCallAnswered says whether the first call's result
+// counts. Worker 0 (never started) is abandoned at once.
 WaitResult WaitOrKillWorker(InventorySystem& system, int32_t worker, ProbeStorage& storage);
 
 class ProbeWorker {

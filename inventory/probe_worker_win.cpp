@@ -49,12 +49,12 @@ void ProbeWorkerThreads::Ask(int32_t worker, ProbeKind kind, std::shared_ptr<Pro
   // The worker is back from its last question (its phase said so), so the old storage can go.
   mailbox_->heldQuestion = std::move(storage);
   mailbox_->question.store(mailbox_->heldQuestion.get());
-  mailbox_->procedure.store(kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName);
+  mailbox_->procedure.store(kind == ProbeKind::File ? procedures_.file : procedures_.objectName);
   SetEvent(mailbox_->asked.Get());
 }
 
 void ProbeWorkerThreads::AskHere(ProbeKind kind, ProbeStorage& storage) const {
-  (kind == ProbeKind::FileType ? procedures_.fileType : procedures_.objectName)(&storage);
+  (kind == ProbeKind::File ? procedures_.file : procedures_.objectName)(&storage);
 }
 
 bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {

@@ -15,11 +15,11 @@
 
 namespace lurvik {
 
-// The two question procedures; each makes exactly one system call on the handle in its
-// ProbeStorage, marks its phases there and writes only into that storage. Tests may put in
-// procedures of their own.
+// The two question procedures (ProbeKind::File and ProbeKind::ObjectName); each makes its
+// system calls on the handle in its ProbeStorage, marks its phases there and writes only into
+// that storage. Tests may put in procedures of their own.
 struct ProbeProcedures {
-  LPTHREAD_START_ROUTINE fileType;
+  LPTHREAD_START_ROUTINE file;
   LPTHREAD_START_ROUTINE objectName;
 };
 

@@ -9,6 +9,7 @@
 
 #include <climits>
 
+#include "inventory/probe_questions_win.h"
 #include "shell/app_state.h"
 #include "shell/optional_entry_points_win.h"
 #include "shell/privilege_win.h"
@@ -28,7 +29,6 @@ QueryObjectFunction ZwQueryObjectAddress;
 QuerySystemInformationFunction ZwQuerySystemInformationAddress;
 
 constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
-constexpr ULONG kObjectNameClass = 1;
 constexpr ULONG kAllTypesClass = 3;
 constexpr size_t kImageNameBufferSize = 2502;
 constexpr size_t kDeviceNameBufferSize = 2002;
@@ -52,37 +52,15 @@ ULONG BufferSize(const std::vector<uint8_t>& buffer) {
   return buffer.size() > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(buffer.size());
 }
 
-// Question procedures of the probe worker: one system call each, no allocation, no lock, no
-// runtime. The phase marks say when the thread may be terminated (only between them). A
-// question that the scan gave up before the worker reached it is not asked; a worker that
-// the scan claimed for a kill while it was inside waits here to be terminated rather than go
-// on to its next question or its thread's end.
-[[noreturn]] void AwaitTermination() {
-  for (;;) ::Sleep(INFINITE);
-}
-
-DWORD WINAPI FileTypeProbe(void* parameter) {
-  auto* storage = static_cast<ProbeStorage*>(parameter);
-  if (!EnterProbeCall(storage->phase)) return 0;
-  const DWORD fileType = GetFileType(AsHandle(storage->handle));
-  storage->ProbedFileType = static_cast<int32_t>(fileType);
-  if (!LeaveProbeCall(storage->phase)) AwaitTermination();
+// The probe worker's question procedures with the real system calls (see
+// probe_questions_win.cpp for their phases and where a kill can land).
+DWORD WINAPI FileProbe(void* parameter) {
+  AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress});
   return 0;
 }
 
 DWORD WINAPI ObjectNameProbe(void* parameter) {
-  auto* storage = static_cast<ProbeStorage*>(parameter);
-  if (!EnterProbeCall(storage->phase)) return 0;
-  ULONG length = 0;
-  uint32_t status = kStatusNotImplemented;
-  if (ZwQueryObjectAddress != nullptr)
-    status = static_cast<uint32_t>(ZwQueryObjectAddress(AsHandle(storage->handle), kObjectNameClass,
-                                                        storage->NameQueryBuffer.data(),
-                                                        BufferSize(storage->NameQueryBuffer), &length));
-  storage->nameReply.status = status;
-  storage->nameReply.returnedLength = length;
-  storage->nameStatus = status;
-  if (!LeaveProbeCall(storage->phase)) AwaitTermination();
+  AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress});
   return 0;
 }
 
@@ -104,13 +82,13 @@ uint32_t CallIdEntryPoint(EntryPoint entry, SysHandle handle) {
 }
 
 // A name record's pointers are turned into offsets against the address its buffer had.
-void NoteRecordAddress(ProbeKind kind, ProbeStorage& storage) {
-  if (kind == ProbeKind::ObjectName) storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
+void NoteRecordAddress(ProbeStorage& storage) {
+  storage.nameReply.baseAddress = reinterpret_cast<uintptr_t>(storage.NameQueryBuffer.data());
 }
 
 }  // namespace
 
-ProbeProcedures RealProbeProcedures() { return {FileTypeProbe, ObjectNameProbe}; }
+ProbeProcedures RealProbeProcedures() { return {FileProbe, ObjectNameProbe}; }
 
 WindowsSystem::WindowsSystem(ProbeProcedures procedures) : probes_(procedures) { LookUpNativeEntryPoints(); }
 
@@ -265,7 +243,7 @@ int32_t WindowsSystem::StartProbeWorker() { return probes_.Start(); }
 
 void WindowsSystem::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
   // The record buffer comes sized with the question: the worker must not allocate.
-  if (storage) NoteRecordAddress(kind, *storage);
+  if (storage) NoteRecordAddress(*storage);
   probes_.Ask(worker, kind, std::move(storage));
 }
 
@@ -278,7 +256,7 @@ void WindowsSystem::EndProbeWorker(int32_t worker) { probes_.End(worker); }
 // The same procedure as on the worker, on this thread. Nothing gives such a question up, so
 // the procedure's phase marks always pass (it never waits to be terminated).
 void WindowsSystem::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
-  NoteRecordAddress(kind, storage);
+  NoteRecordAddress(storage);
   probes_.AskHere(kind, storage);
 }
 

@@ -174,7 +174,7 @@ bool FakeMachine::LookupTokenUserName(SysHandle token, std::string& accountName)
 int32_t FakeMachine::StartProbeWorker() {
   if (failProbeStarts) return 0;
   ++workersStarted;
-  workers_[nextWorker_] = Worker{ProbeKind::FileType, nullptr, {}, 0, 0, 0};
+  workers_[nextWorker_] = Worker{ProbeKind::File, nullptr, {}, 0, 0, 0};
   return nextWorker_++;
 }
 
@@ -184,30 +184,32 @@ void FakeMachine::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<Probe
   ++questionsAsked;
   Worker& w = found->second;
   w.kind = kind, w.question = std::move(storage), w.object = Object(w.question->handle);
-  w.startLeft = w.object.probeStartPauses, w.callLeft = kind == ProbeKind::FileType ? w.object.fileTypePolls : w.object.namePolls;
+  w.startLeft = w.object.probeStartPauses, w.callLeft = kind == ProbeKind::File ? w.object.fileTypePolls : w.object.namePolls;
   AdvanceWorker(w);
 }
 
 // Passes every phase whose pauses are used up, as the worker's thread would: takes the question
-// and enters its call unless it was given up, writes its result and leaves, and is busy for the
+// and enters its call unless it was given up; a file question writes the type and, for a disk
+// file or a pipe, goes on into its name call; writes the name and leaves; and is busy for the
 // question's end pauses before it can take the next one.
 void FakeMachine::AdvanceWorker(Worker& w) {
   if (!w.question || w.backLeft != 0 || w.startLeft != 0) return;
   ProbeStorage& storage = *w.question;
   if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
-  if (storage.phase == kProbeInCall && w.callLeft == 0) {
-    Answer(w.kind, w.object, storage);
-    LeaveProbeCall(storage.phase);
+  if (storage.phase == kProbeInCall && w.callLeft == 0 && w.kind == ProbeKind::File) {
+    storage.ProbedFileType = w.object.fileType;
+    if (FileTypeHasName(w.object.fileType) && EnterSecondProbeCall(storage.phase)) w.callLeft = w.object.namePolls;
+  }
+  const int32_t call = storage.phase;
+  if ((call == kProbeInCall || call == kProbeInSecondCall) && w.callLeft == 0) {
+    if (w.kind == ProbeKind::ObjectName || call == kProbeInSecondCall) AnswerName(w.object, storage);
+    LeaveProbeCall(storage.phase, call);
     w.backLeft = w.object.probeEndPauses;
   }
-  if (storage.phase != kProbeInCall) w.question.reset();  // answered, or given up and not asked
+  if (storage.phase != kProbeInCall && storage.phase != kProbeInSecondCall) w.question.reset();  // answered, or given up
 }
 
-void FakeMachine::Answer(ProbeKind kind, const FakeObject& object, ProbeStorage& storage) {
-  if (kind == ProbeKind::FileType) {
-    storage.ProbedFileType = object.fileType;
-    return;
-  }
+void FakeMachine::AnswerName(const FakeObject& object, ProbeStorage& storage) {
   const uint32_t status = WriteObjectNameRecord(storage.NameQueryBuffer, object.name, layout, Base(0xC00000));
   storage.nameStatus = object.nameStatus != 0 ? object.nameStatus : status;
   storage.nameReply = {storage.nameStatus, static_cast<uint32_t>(storage.NameQueryBuffer.size()), Base(0xC00000)};
@@ -215,8 +217,9 @@ void FakeMachine::Answer(ProbeKind kind, const FakeObject& object, ProbeStorage&
 
 void FakeMachine::AskDirectly(ProbeKind kind, ProbeStorage& storage) {
   ++directQuestions;
+  if (kind == ProbeKind::File) ADD_FAILURE() << "a file question asked on the scan thread: it may hang";
   EnterProbeCall(storage.phase);
-  Answer(kind, Object(storage.handle), storage);
+  AnswerName(Object(storage.handle), storage);
   LeaveProbeCall(storage.phase);
 }
 
@@ -224,7 +227,8 @@ bool FakeMachine::AwaitProbe(int32_t worker, uint32_t milliseconds) {
   ++pauses;
   clock += milliseconds;
   for (auto& [number, w] : workers_) {
-    int& left = w.backLeft != 0 ? w.backLeft : !w.question ? w.backLeft : w.question->phase == kProbeInCall ? w.callLeft : w.startLeft;
+    const int32_t phase = w.question ? w.question->phase.load() : kProbeStarting;
+    int& left = w.backLeft != 0 || !w.question ? w.backLeft : phase == kProbeInCall || phase == kProbeInSecondCall ? w.callLeft : w.startLeft;
     if (left > 0) --left;
     AdvanceWorker(w);
   }

@@ -131,7 +131,7 @@ class FakeMachine : public InventorySystem {
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   void AdvanceWorker(Worker& worker);
-  void Answer(ProbeKind kind, const FakeObject& object, ProbeStorage& storage);
+  void AnswerName(const FakeObject& object, ProbeStorage& storage);
 
   SysHandle nextHandle_ = 0x100;
   TreeItem nextItem_ = 0x7F0000;

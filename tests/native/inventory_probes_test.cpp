@@ -7,8 +7,9 @@
 namespace lurvik {
 namespace {
 
-// A name is asked only for pipes and disk files; one worker answers every question, and
-// answers that are in before the first look cost no pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
+// A name is asked only for pipes and disk files, in the same trip to the worker as the type;
+// one worker answers every question, and answers that are in before the first look cost no
+// pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
 // a double-byte code page where 0x95 0x5C is one character), failed name queries give nothing.
 TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
   m.folders.insert("C:\\Temp");
@@ -32,7 +33,7 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
             "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 24 [11]\n  Name of Object: \\" + std::string(2500, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.questionsAsked, 7 + 6) << "file types and file names on the worker";
+  EXPECT_EQ(m.questionsAsked, 7) << "one trip to the worker per file, its type and name together";
   EXPECT_EQ(m.directQuestions, 3) << "event names on the scan thread";
   EXPECT_EQ(m.workersStarted, 1);
   EXPECT_EQ(m.workersEnded, 1) << "told to end with the scan";
@@ -80,6 +81,38 @@ TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
         << c.what;
     EXPECT_EQ(m.workersStarted - m.kills, m.workersEnded) << c.what << ": every worker not killed is told to end";
     EXPECT_EQ(m.open.size(), 0u) << c.what;
+  }
+}
+
+// A file's type and name go to the worker in one trip, and each call has its own bound of 50
+// pauses, counted from the first look that finds the worker inside it. A hung call is killed;
+// the next file goes to a new worker; the lines are those of two questions asked in turn: a
+// hung type leaves the access line alone (image 11), a hung name leaves the type (a pipe's 5).
+TEST_F(InventoryTest, AFilesTwoQuestionsGoInOneTripEachCallWithItsOwnBound) {
+  const std::string kNext = "Handle: 20 [11]\n  Filename: C:\\next.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n";
+  struct Case { const char* what; int32_t fileType; int typePolls, namePolls; const char* lines; const char* effort; } cases[] = {
+      {"the type hangs", 3, kHangs, 0, "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n", "50 pauses, 1 kills, 2 workers"},
+      {"the name hangs", 3, 0, kHangs, "  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n", "50 pauses, 1 kills, 2 workers"},
+      {"both hang: killed in the type's call", 1, kHangs, kHangs, "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n",
+       "50 pauses, 1 kills, 2 workers"},
+      {"the type takes 30 pauses, then the name hangs for 50 more", 3, 30, kHangs,
+       "  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n", "80 pauses, 1 kills, 2 workers"},
+      {"the type takes 30 pauses, the name leaves in the last of its own 50", 1, 30, 50,
+       "  Filename: C:\\a.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n", "80 pauses, 0 kills, 1 workers"},
+      {"a character device: its name, which would hang, is not asked", 2, 0, kHangs,
+       "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n", "0 pauses, 0 kills, 1 workers"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    m.AddHandle(500, Type(kFile), 0x10, 1,
+                {.fileType = c.fileType, .name = u"\\Device\\HarddiskVolume2\\a.txt", .fileTypePolls = c.typePolls, .namePolls = c.namePolls});
+    m.AddHandle(500, Type(kFile), 0x14, 1, {.fileType = 1, .name = u"\\Device\\HarddiskVolume2\\next.txt"});
+    TakeInventory(m);
+    EXPECT_EQ(HandleLines(), "Handle: 16 [11]\n" + std::string(c.lines) + kNext) << c.what;
+    EXPECT_EQ(std::to_string(m.pauses) + " pauses, " + std::to_string(m.kills) + " kills, " + std::to_string(m.workersStarted) + " workers",
+              c.effort)
+        << c.what;
+    EXPECT_EQ(m.questionsAsked, 2) << c.what;
   }
 }
 

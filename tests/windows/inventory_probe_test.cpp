@@ -88,7 +88,7 @@ TEST(InventoryProbe, KilledOnlyInsideItsCallAndReusedOtherwise) {
     ProbeWorker probes(system);
     auto storage = std::make_shared<ProbeStorage>();
     const DWORD start = GetTickCount();
-    EXPECT_EQ(probes.Ask(ProbeKind::FileType, storage), c.result);
+    EXPECT_EQ(probes.Ask(ProbeKind::File, storage), c.result);
     const DWORD waited = GetTickCount() - start;
     EXPECT_TRUE(waited >= c.minimumMs && waited <= c.maximumMs)
         << "waited " << waited << " ms, expected " << c.minimumMs << " to " << c.maximumMs;
@@ -119,10 +119,10 @@ TEST(InventoryProbe, AnAnswerEndsThePauseAtOnce) {
   HeldAt = kNoHold;
   WindowsSystem system(ProbeProcedures{HeldProbe, HeldProbe});
   ProbeWorker probes(system);
-  EXPECT_EQ(probes.Ask(ProbeKind::FileType, std::make_shared<ProbeStorage>()), WaitResult::Finished);  // the thread start
+  EXPECT_EQ(probes.Ask(ProbeKind::File, std::make_shared<ProbeStorage>()), WaitResult::Finished);  // the thread start
   const DWORD start = GetTickCount();
   int finished = 0;
-  for (int i = 0; i < 1000; ++i) finished += probes.Ask(ProbeKind::FileType, std::make_shared<ProbeStorage>()) == WaitResult::Finished;
+  for (int i = 0; i < 1000; ++i) finished += probes.Ask(ProbeKind::File, std::make_shared<ProbeStorage>()) == WaitResult::Finished;
   const DWORD waited = GetTickCount() - start;
   EXPECT_EQ(finished, 1000);
   EXPECT_LT(waited, 300u) << "ms for 1,000 questions";
@@ -142,10 +142,15 @@ bool RecordNameHas(const ProbeStorage& storage, const wchar_t* part) {
 DWORD WINAPI CountedNameProbe(void* parameter) {
   RealProbeProcedures().objectName(parameter);
   const auto& storage = *static_cast<ProbeStorage*>(parameter);
-  const bool onScanThread = GetCurrentThreadId() == ScanThreadId;
   if (RecordNameHas(storage, L"lurvik_probe_direct_"))
-    InterlockedIncrement(onScanThread ? &EventNamesOnScanThread : &EventNamesElsewhere);
-  if (RecordNameHas(storage, L"lurvik_probe_file.txt") && !onScanThread) InterlockedIncrement(&FileNamesOnWorker);
+    InterlockedIncrement(GetCurrentThreadId() == ScanThreadId ? &EventNamesOnScanThread : &EventNamesElsewhere);
+  return 0;
+}
+
+DWORD WINAPI CountedFileProbe(void* parameter) {
+  RealProbeProcedures().file(parameter);
+  if (RecordNameHas(*static_cast<ProbeStorage*>(parameter), L"lurvik_probe_file.txt") && GetCurrentThreadId() != ScanThreadId)
+    InterlockedIncrement(&FileNamesOnWorker);
   return 0;
 }
 
@@ -160,7 +165,7 @@ TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   ScanThreadId = GetCurrentThreadId();
   ProcessFilter = "lurvik_windows_tests.exe";
   {
-    WindowsSystem system(ProbeProcedures{RealProbeProcedures().fileType, CountedNameProbe});
+    WindowsSystem system(ProbeProcedures{CountedFileProbe, CountedNameProbe});
     TakeInventory(system);
   }
   ProcessFilter.clear();

@@ -1,0 +1,65 @@
+// The probe worker's questions and where a kill can land in them. The scan kills a worker
+// only after it has claimed the question in a call phase (InCall or InSecondCall) by an
+// exchange; every step of the worker that changes the phase is an exchange too, so each
+// moment of a question is one of these:
+// - Starting, before EnterProbeCall: never killed. A question given up here is left at once,
+//   without its call (its handle may already be closed).
+// - InCall, from EnterProbeCall to the next exchange: the type call and the writing of its
+//   answer. Killed here, nothing of the question counts.
+// - InSecondCall, from EnterSecondProbeCall to LeaveProbeCall: the name call and the writing
+//   of its status. The type was written before the exchange that began this phase, so a kill
+//   here leaves it counting; the name record does not count.
+// - LeftCall: never killed; every result is complete.
+// A claim that lands while the worker is between its call and its next exchange makes that
+// exchange fail: the worker then waits in the system to be terminated, and never writes again.
+#include "inventory/probe_questions_win.h"
+
+#include <climits>
+
+namespace lurvik {
+
+namespace {
+
+constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
+constexpr ULONG kObjectNameClass = 1;
+
+[[noreturn]] void AwaitTermination() {
+  for (;;) ::Sleep(INFINITE);
+}
+
+HANDLE HandleOf(const ProbeStorage& storage) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(storage.handle)); }
+
+// The object-name call into the record buffer that came sized with the question.
+void CallQueryName(ProbeStorage& storage, QueryObjectCall queryObject) {
+  ULONG length = 0;
+  uint32_t status = kStatusNotImplemented;
+  const size_t size = storage.NameQueryBuffer.size();
+  if (queryObject != nullptr)
+    status = static_cast<uint32_t>(queryObject(HandleOf(storage), kObjectNameClass, storage.NameQueryBuffer.data(),
+                                               size > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(size), &length));
+  storage.nameReply.status = status;
+  storage.nameReply.returnedLength = length;
+  storage.nameStatus = status;
+}
+
+}  // namespace
+
+void AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
+  if (!EnterProbeCall(storage.phase)) return;
+  storage.ProbedFileType = static_cast<int32_t>(calls.fileType(HandleOf(storage)));
+  if (!FileTypeHasName(storage.ProbedFileType)) {
+    if (!LeaveProbeCall(storage.phase)) AwaitTermination();
+    return;
+  }
+  if (!EnterSecondProbeCall(storage.phase)) AwaitTermination();
+  CallQueryName(storage, calls.queryObject);
+  if (!LeaveProbeCall(storage.phase, kProbeInSecondCall)) AwaitTermination();
+}
+
+void AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
+  if (!EnterProbeCall(storage.phase)) return;
+  CallQueryName(storage, calls.queryObject);
+  if (!LeaveProbeCall(storage.phase)) AwaitTermination();
+}
+
+}  // namespace lurvik

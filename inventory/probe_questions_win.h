@@ -1,0 +1,27 @@
+// The questions the probe worker answers, on a thread that the scan may kill inside their
+// system calls: the file question (the type, then for a disk file or a pipe the name) and the
+// name question. They make their calls through ProbeCalls, so that tests can put in calls that
+// hang; they allocate nothing, take no lock, touch no runtime and write only into the
+// question's storage, which the system layer keeps alive until their thread has ended.
+#pragma once
+#include <windows.h>
+
+#include "inventory/inventory_system.h"
+
+namespace lurvik {
+
+using FileTypeCall = DWORD(WINAPI*)(HANDLE);                                  // GetFileType
+using QueryObjectCall = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);  // ZwQueryObject
+
+struct ProbeCalls {
+  FileTypeCall fileType;
+  QueryObjectCall queryObject;  // null when ntdll lacks it: the name's status is then "not implemented"
+};
+
+// The type of the file in storage.handle into ProbedFileType and, for a disk file or a pipe,
+// its name record into NameQueryBuffer with nameStatus and nameReply, marking the phases.
+void AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls);
+// The name record alone, marking the phases of one call.
+void AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls);
+
+}  // namespace lurvik
