@@ -218,11 +218,21 @@ part64() {
   choose 111
   check "111 ends the program with exit code 0" "$(exit_code 20)" 0
 
-  # Unattended, the shipped program: its main window exists hidden with its controls.
+  # Unattended, the shipped program: its main window exists hidden with its controls, and its
+  # tree, which nobody sees, stays empty up to the program's end (looked at every 0.1 s, also
+  # in the second after the log is written).
   start lurvik64.exe "" "$(windows_path "$WORK/batch_log.bin")"
   driver find "Lurvik v." 30000 && snapshot
   check "unattended: the main window is hidden and has its tree" "$(field visible) $(field tree | cut -d, -f1-2)" "0 20,20"
+  MOST=0
+  for ((i = 0; i < 1200; i++)); do
+    [ -f "$WORK/exit_code" ] && break
+    snapshot && ITEMS=$(field treeitems) && [ "${ITEMS:-0}" -gt "$MOST" ] 2>/dev/null && MOST=$ITEMS
+    sleep 0.1
+  done
+  check "unattended: the hidden tree holds no item at any time" "$MOST" 0
   check "unattended: the program ends by itself with exit code 0" "$(exit_code 120)" 0
+  check "unattended: the log lists the processes" "$(above "$(grep -c '^[0-9]* / ' "$WORK/batch_log.bin")" 2)" "more than 2"
 
   # The README's picture: the shipped program's window after a scan of its own process, opened
   # to a few handles with their details, cut to the window.
