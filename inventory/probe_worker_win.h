@@ -42,7 +42,7 @@ class ProbeWorkerThreads {
 
   // What the worker thread reads. It allocates nothing and takes no lock: it may be killed.
   struct Mailbox {
-    SystemHandle asked;     // auto-reset: a question, or the end, has been posted
+    SystemHandle asked;     // auto-reset: a question (set with the scan's first pause for it), or the end
     SystemHandle answered;  // auto-reset: the worker is back from a question
     std::atomic<ProbeStorage*> question{nullptr};
     std::atomic<LPTHREAD_START_ROUTINE> procedure{nullptr};
@@ -58,6 +58,7 @@ class ProbeWorkerThreads {
   int32_t worker_ = 0;  // the current worker, 0 when there is none
   SystemHandle thread_;  // a SYNCHRONIZE copy of its thread handle, or none
   std::shared_ptr<Mailbox> mailbox_;
+  bool posted_ = false;  // a question was posted and `asked` is not yet set
 };
 
 }  // namespace lurvik
