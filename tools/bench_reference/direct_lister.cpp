@@ -1,7 +1,8 @@
 // The direct reference of tools/bench: the fewest system calls that give the program's log of
-// one process, plus the same tree. Everything is asked directly on this one thread: no probe
-// worker, no bounded wait, no cross-thread message. Its run time, compared with that of the
-// program on the same process, shows what the program's own machinery costs.
+// one process, plus (unless told --no-tree) the same tree. Everything is asked directly on
+// this one thread: no probe worker, no bounded wait, no cross-thread message. Its run time,
+// compared with that of the program on the same process, shows what the program's own
+// machinery costs.
 //
 // It asks the type list (ZwQueryObject class 3, a 5,000-byte probe, then the reported length
 // plus 180), opens its own process and finds that handle in a handle list to learn the offset
@@ -23,13 +24,15 @@
 // It inserts the nodes the program shows into a tree view of its own hidden window, with
 // TVM_INSERTITEMA on this thread: the process's label; under it a node per row of the type
 // list, in that order, with or without handles; under a type, "Handle: <value>" per handle;
-// under that, its detail lines and last its access line. It builds the log lines as the
+// under that, its detail lines and last its access line. With --no-tree it makes no window
+// and inserts nothing: the reference of the program's unattended runs, whose hidden window
+// gets no tree. It builds the log lines as the
 // program does (a block per type with handles, in type-list order) and writes them to the log
 // path at the end, so that the bench can check that both did the same work. Handles of other
 // processes are not touched; the program only opens their owners, a cost that does not depend
 // on the listed process.
 //
-// Usage: direct_lister.exe <process id> <log path>      (assumes a system newer than XP)
+// Usage: direct_lister.exe <process id> <log path> [--no-tree]   (assumes a system newer than XP)
 // Exit code: 0, or 1 when the log could not be written, or 3 when a tree insert failed.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // a benchmark program: the calls of newer systems are allowed here
@@ -254,6 +257,7 @@ HWND MakeTree() {
 size_t FailedInserts = 0;
 
 HTREEITEM Insert(HWND tree, HTREEITEM parent, const std::string& text) {
+  if (tree == nullptr) return nullptr;  // --no-tree
   TVINSERTSTRUCTA record = {};
   record.hParent = parent;
   record.hInsertAfter = TVI_LAST;
@@ -277,7 +281,8 @@ HANDLE Duplicate(HANDLE owner, ULONG_PTR value, DWORD queryAccess) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return fprintf(stderr, "usage: direct_lister <process id> <log path>\n"), 2;
+  if (argc < 3) return fprintf(stderr, "usage: direct_lister <process id> <log path> [--no-tree]\n"), 2;
+  const bool withTree = !(argc > 3 && strcmp(argv[3], "--no-tree") == 0);
   const DWORD pid = strtoul(argv[1], nullptr, 10);
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   ZwQueryObject = reinterpret_cast<QueryObjectFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQueryObject")));
@@ -300,7 +305,7 @@ int main(int argc, char** argv) {
   }
 
   ReadDriveDevices();
-  const HWND tree = MakeTree();
+  const HWND tree = withTree ? MakeTree() : nullptr;
   // One opening of the listed process serves its label and every duplication.
   const HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   std::string label = std::to_string(pid) + " / unbekannt";
