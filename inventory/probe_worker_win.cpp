@@ -2,7 +2,8 @@
 // events: the scan posts it and sets `asked`; the worker answers and sets `answered`, which
 // ends the scan's pause at once instead of at the end of a whole millisecond. Each side sets
 // its event and waits for the other's in one call to the system (SignalObjectAndWait): under
-// Wine every such call is a round trip to the server, and a trip to the worker took four.
+// Wine every such call is a round trip to the server, and a trip to the worker took four of
+// them with separate calls.
 #include "inventory/probe_worker_win.h"
 
 #include "toolkit/workers_win.h"

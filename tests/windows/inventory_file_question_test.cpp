@@ -2,7 +2,7 @@
 // that hang: a file whose type call hangs, one whose name call hangs (after a type call of
 // 30 ms), one whose both calls would hang. Each is killed inside its hung call within that
 // call's own bound of 50 pauses, what the question learnt before it counts, and the next file
-// is answered by a new worker thread.
+// is answered by a new worker thread. A character device's name is not asked.
 #include <windows.h>
 #include <winternl.h>
 
@@ -23,6 +23,7 @@ namespace {
 HANDLE TypeHangs, NameHangs;  // the handle whose type call, or name call, hangs until Release
 HANDLE Release;
 DWORD CallingThread, NameCallStarted;
+volatile LONG NameCalls;
 volatile LONG HungCallsReturned;
 QueryObjectCall RealQueryObject;
 
@@ -39,6 +40,7 @@ DWORD WINAPI TypeCall(HANDLE file) {
 }
 
 LONG WINAPI NameCall(HANDLE file, ULONG infoClass, void* buffer, ULONG size, ULONG* length) {
+  InterlockedIncrement(&NameCalls);
   if (file == NameHangs) {
     NameCallStarted = GetTickCount();
     Hang();
@@ -111,6 +113,13 @@ TEST(FileQuestion, EachHungCallIsKilledWithinItsOwnBoundAndTheNextFileGoesToANew
     EXPECT_EQ(next->ProbedFileType, 1);
     EXPECT_NE(NameIn(*next).find(L"lurvik_file_question.txt"), std::wstring::npos);
   }
+  SystemHandle device(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  auto character = FileQuestion(device.Get());
+  const LONG namesBefore = NameCalls;
+  EXPECT_EQ(probes.Ask(ProbeKind::File, character), WaitResult::Finished);
+  EXPECT_EQ(character->ProbedFileType, 2) << "FILE_TYPE_CHAR";
+  EXPECT_EQ(NameCalls, namesBefore) << "name calls for a character device";
+
   SetEvent(Release);
   Sleep(200);
   EXPECT_EQ(HungCallsReturned, 0) << "a hung call returned: its worker was not killed inside it";
