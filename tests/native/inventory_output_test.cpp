@@ -44,14 +44,6 @@ TEST_F(InventoryTest, BatchesGiveTheTreeOfOneNodeAtATimeAndGoBeforeEachStatusTex
 }
 
 // Refused inserts give item 0: the children named by their numbers land at the root.
-TEST_F(InventoryTest, ChildrenOfARefusedNodeLandAtTheRoot) {
-  m.refuseTreeInserts = true;
-  m.AddHandle(500, Type(kEvent), 8, 1);
-  TakeInventory(m);
-  EXPECT_EQ(m.TreeText(), "500 / a.exe [0]\nProcess [2]\nThread [4]\nFile [2]\nToken [9]\nKey [12]\nEvent [6]\nDesktop [8]\n"
-                          "WindowStation [10]\nHandle: 8 [11]\nOpened with Access Rights: 0x1 (0x1F0003) [11]\n");
-}
-
 // Positions trunc((k + 1) x 100 / n) after entry k of n, each distinct value once, in order.
 TEST_F(InventoryTest, ProgressGoesOnlyWhenItMoves) {
   for (uint64_t i = 1; i <= 4; ++i) m.AddHandle(500, Type(kEvent), 4 * i, 1);

@@ -2,7 +2,8 @@
 // terminated, one held inside its call is killed after the bounded wait, one held after
 // leaving its call counts as finished with its result; a worker killed or given up is
 // replaced by a new thread, one that answered is asked again; the names of events are asked
-// on the scan thread and those of files on the worker. A probe's storage outlives every thread that may still
+// on the scan thread and those of files on the worker, all of a scan's file questions on one
+// worker. A probe's storage outlives every thread that may still
 // write into it (a terminated thread can run on for a moment after TerminateThread).
 #include <windows.h>
 #include <winternl.h>
@@ -176,6 +177,35 @@ TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   EXPECT_EQ(EventNamesElsewhere, 0) << "event names asked on another thread";
   EXPECT_EQ(FileNamesOnWorker, 1) << "the file's name asked on the worker";
   EXPECT_NE(LogText.find("lurvik_probe_file.txt"), std::string::npos);
+}
+
+// A scan of the test process holding 300 more files asks each file's type and name on one
+// probe worker: one thread started in all (counted by the loader's notification).
+TEST(InventoryProbe, OneWorkerAnswersAllFileQuestionsOfAScan) {
+  std::vector<SystemHandle> files;
+  for (int i = 0; i < 300; ++i)
+    files.emplace_back(CreateFileA("lurvik_probe_files.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_TRUE(files.back());
+  LoadOptionalEntryPoints();
+  ProcessFilter = "lurvik_windows_tests.exe";
+  LONG started = 0;
+  {
+    WindowsSystem system;
+    const LONG before = ThreadStarts;
+    TakeInventory(system);
+    started = ThreadStarts - before;
+  }
+  ProcessFilter.clear();
+  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
+                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
+    *address = nullptr;  // as the other tests expect them
+  size_t named = 0;
+  for (size_t at = LogText.find("\\lurvik_probe_files.txt\r\n"); at != std::string::npos;
+       at = LogText.find("\\lurvik_probe_files.txt\r\n", at + 1))
+    ++named;
+  EXPECT_EQ(named, 300u) << "file names in the log";
+  EXPECT_EQ(started, 1) << "threads started by the scan";
 }
 
 // Killed probes whose threads run on: their storage stays alive through ReleaseEnded and a
