@@ -43,7 +43,6 @@ TEST_F(InventoryTest, BatchesGiveTheTreeOfOneNodeAtATimeAndGoBeforeEachStatusTex
     ASSERT_EQ(m.tree[i].statusTextsBefore, i < 1209 ? 1u : 2u) << "node " << i << ": " << m.tree[i].line;
 }
 
-// Refused inserts give item 0: the children named by their numbers land at the root.
 // Positions trunc((k + 1) x 100 / n) after entry k of n, each distinct value once, in order.
 TEST_F(InventoryTest, ProgressGoesOnlyWhenItMoves) {
   for (uint64_t i = 1; i <= 4; ++i) m.AddHandle(500, Type(kEvent), 4 * i, 1);
