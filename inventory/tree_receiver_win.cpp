@@ -16,7 +16,9 @@ WNDPROC TreeProcedure;
 
 // The delivery the scan is sending, or null. The scan sets it before its send and clears it
 // after; the receiver takes it by exchange, so each delivery is inserted at most once, even
-// when a foreign message happens to carry the same address.
+// when a foreign message happens to carry the same address. While it is set, the delivery
+// lives on the scan thread's stack with that thread blocked in its send; the scan thread is
+// never terminated, and at the process end no main-thread code serves messages any more.
 std::atomic<const TreeNodeDelivery*> AnnouncedDelivery{nullptr};
 
 LRESULT CALLBACK TreeReceiverProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
