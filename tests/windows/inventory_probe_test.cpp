@@ -150,6 +150,32 @@ DWORD WINAPI CountedNameProbe(void* parameter) {
   return 0;
 }
 
+// Scans this test process alone with the given question procedures and returns the threads
+// started meanwhile. The process label needs the image-name calls, which the other tests
+// expect missing.
+LONG ScanOwnProcess(ProbeProcedures procedures) {
+  LoadOptionalEntryPoints();
+  ProcessFilter = "lurvik_windows_tests.exe";
+  LONG started = 0;
+  {
+    WindowsSystem system(procedures);
+    const LONG before = ThreadStarts;
+    TakeInventory(system);
+    started = ThreadStarts - before;
+  }
+  ProcessFilter.clear();
+  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
+                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
+    *address = nullptr;
+  return started;
+}
+
+size_t CountInLog(const std::string& text) {
+  size_t count = 0;
+  for (size_t at = LogText.find(text); at != std::string::npos; at = LogText.find(text, at + 1)) ++count;
+  return count;
+}
+
 TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   std::vector<SystemHandle> events;
   for (int i = 0; i < 300; ++i)
@@ -157,22 +183,9 @@ TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   SystemHandle file(CreateFileA("lurvik_probe_file.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   ASSERT_TRUE(file);
-  LoadOptionalEntryPoints();  // the process label needs the image-name calls
   ScanThreadId = GetCurrentThreadId();
-  ProcessFilter = "lurvik_windows_tests.exe";
-  {
-    WindowsSystem system(ProbeProcedures{RealProbeProcedures().fileType, CountedNameProbe});
-    TakeInventory(system);
-  }
-  ProcessFilter.clear();
-  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
-                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
-    *address = nullptr;  // as the other tests expect them
-  size_t named = 0;
-  for (size_t at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_"); at != std::string::npos;
-       at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_", at + 1))
-    ++named;
-  EXPECT_EQ(named, 300u) << "names found in the log";
+  ScanOwnProcess(ProbeProcedures{RealProbeProcedures().fileType, CountedNameProbe});
+  EXPECT_EQ(CountInLog("BaseNamedObjects\\lurvik_probe_direct_"), 300u) << "names found in the log";
   EXPECT_EQ(EventNamesOnScanThread, 300) << "event names asked on the scan thread";
   EXPECT_EQ(EventNamesElsewhere, 0) << "event names asked on another thread";
   EXPECT_EQ(FileNamesOnWorker, 1) << "the file's name asked on the worker";
@@ -187,25 +200,8 @@ TEST(InventoryProbe, OneWorkerAnswersAllFileQuestionsOfAScan) {
     files.emplace_back(CreateFileA("lurvik_probe_files.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   ASSERT_TRUE(files.back());
-  LoadOptionalEntryPoints();
-  ProcessFilter = "lurvik_windows_tests.exe";
-  LONG started = 0;
-  {
-    WindowsSystem system;
-    const LONG before = ThreadStarts;
-    TakeInventory(system);
-    started = ThreadStarts - before;
-  }
-  ProcessFilter.clear();
-  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
-                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
-    *address = nullptr;  // as the other tests expect them
-  size_t named = 0;
-  for (size_t at = LogText.find("\\lurvik_probe_files.txt\r\n"); at != std::string::npos;
-       at = LogText.find("\\lurvik_probe_files.txt\r\n", at + 1))
-    ++named;
-  EXPECT_EQ(named, 300u) << "file names in the log";
-  EXPECT_EQ(started, 1) << "threads started by the scan";
+  EXPECT_EQ(ScanOwnProcess(RealProbeProcedures()), 1) << "threads started by the scan";
+  EXPECT_EQ(CountInLog("\\lurvik_probe_files.txt\r\n"), 300u) << "file names in the log";
 }
 
 // Killed probes whose threads run on: their storage stays alive through ReleaseEnded and a
