@@ -82,8 +82,9 @@ void ResolveNamedObject(HandleResolution& resolution) {
   else if (upperName == "KEY") resolution.DetailIconIndex = 12;
   else resolution.DetailIconIndex = kUnresolvedImage;
   std::string& name = resolution.state.ImageNameBuffer;
-  name = resolution.row.NameAskedDirectly ? QueryObjectNameDirectly(resolution.state, resolution.duplicate)
-                                          : QueryObjectNameBounded(resolution.state, resolution.duplicate);
+  const bool direct = resolution.row.NameAskedDirectly && resolution.state.TypesCalibrated;
+  name = direct ? QueryObjectNameDirectly(resolution.state, resolution.duplicate)
+                : QueryObjectNameBounded(resolution.state, resolution.duplicate);
   if (!name.empty()) AddDetail(resolution, LanguageText(7) + name);
 }
 

@@ -30,9 +30,10 @@ void TakeInventory(InventorySystem& system) {
   LogText.clear();
   TypeTable[1].TypeName = "ObjectType 1";
   LoadObjectTypes(system);
-  CalibrateTypeNumbers(system);
+  state.TypesCalibrated = CalibrateTypeNumbers(system) == 1;
   {
     const HandleSnapshot snapshot = TakeHandleSnapshot(system);
+    state.SnapshotTime = system.SystemTimeNow();
     WalkHandleSnapshot(state, snapshot);
   }  // the snapshot's 20 MB go before the log is finished
   FlushTypeBlocks(state);

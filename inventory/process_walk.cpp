@@ -58,7 +58,7 @@ void ShowProgress(ScanState& state, int32_t position) {
 }  // namespace
 
 void ShowStatus(ScanState& state, const std::string& text) {
-  state.Tree.Send();
+  state.Tree.Send();  // the earlier processes' nodes first
   StatusText = text;
   state.system.SetStatusText(StatusText);
 }
@@ -69,6 +69,15 @@ std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
   const std::string prefix = DecimalText(processId) + " / ";
   OwnedHandle process(state.system, state.system.OpenProcess(state.ProcessQueryAccess, processId));
   if (!process) return prefix + "unbekannt";
+  // The id may have been reused since the snapshot: a process created after it is not the one
+  // whose entries follow. It is treated as one that cannot be opened, and its owner is never
+  // opened, so no handle value of the snapshot is duplicated from the wrong process. Where the
+  // creation time cannot be read, the process is taken as the snapshot's.
+  uint64_t created = 0;
+  if (state.system.ProcessCreationTime(process.value(), created) && created > state.SnapshotTime) {
+    state.OwnerTried = true;
+    return prefix + "unbekannt";
+  }
   std::string path;
   if (ReadProcessImagePath(state.system, process.value(), path) == 0) return prefix + "unbekannt";
   state.ImageNameBuffer = state.system.PathStripPath(path);

@@ -11,15 +11,18 @@
 namespace lurvik {
 
 // "0 / [System Process]", "4 / System", or the id, " / " and the image file name ("unbekannt"
-// when it cannot be read). Leaves the untrimmed file name in state.ImageNameBuffer.
+// when it cannot be read, or when the process was created after the snapshot; then its owner
+// is marked as tried, so none of its entries is duplicated). Leaves the untrimmed file name in
+// state.ImageNameBuffer.
 std::string ProcessLabelFor(ScanState& state, uint32_t processId);
 
 // Appends the current process's type blocks that hold handle lines to LogText, listed rows
 // first, when the process is shown; then forgets the unlisted rows.
 void FlushTypeBlocks(ScanState& state);
 
-// Sets StatusText and shows it, after the nodes still held back have gone to the tree, so the
-// status bar never names a process whose nodes the tree does not have yet.
+// Sets StatusText and shows it, after the nodes still held back have gone to the tree. So when
+// the status bar names a process, the tree holds every node of the processes before it; the
+// named process's own nodes are made after its status text and follow in later batches.
 void ShowStatus(ScanState& state, const std::string& text);
 
 void WalkHandleSnapshot(ScanState& state, const HandleSnapshot& snapshot);

@@ -39,6 +39,12 @@ struct ScanState {
   int32_t ProcessShown = 0;
   std::string ImageNameBuffer;      // the current entry's one text value, at most 2502 bytes
   int32_t LastProgress = -1;        // the position last sent to the bar; -1: none yet
+  // Whether this scan found its own handle and so knows the type numbers. Only then may a
+  // name be asked on the scan thread: with shifted rows a file could pass for an event.
+  bool TypesCalibrated = false;
+  // The system time just after the walk's snapshot was taken: a process created later is not
+  // the owner of the entries its id has in the snapshot.
+  uint64_t SnapshotTime = 0;
 
   // The current process opened for duplication, once, at its first entry that needs it, and
   // closed when the walk leaves the process. OwnerTried says the opening was tried, so an

@@ -1,7 +1,10 @@
-// The tree view's subclass procedure and the insertion of one batch of nodes.
+// The tree view's subclass procedure, the announced hand-over of a batch and the insertion of
+// its nodes.
 #include "inventory/tree_receiver_win.h"
 
 #include <commctrl.h>
+
+#include <atomic>
 
 namespace lurvik {
 
@@ -11,9 +14,21 @@ namespace {
 // main thread, which owns the tree.
 WNDPROC TreeProcedure;
 
+// The delivery the scan is sending, or null. The scan sets it before its send and clears it
+// after; the receiver takes it by exchange, so each delivery is inserted at most once, even
+// when a foreign message happens to carry the same address. While it is set, the delivery
+// lives on the scan thread's stack with that thread blocked in its send; the scan thread is
+// never terminated, and at the process end no main-thread code serves messages any more.
+std::atomic<const TreeNodeDelivery*> AnnouncedDelivery{nullptr};
+
 LRESULT CALLBACK TreeReceiverProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kInsertTreeNodesMessage || lParam == 0) return CallWindowProcA(TreeProcedure, tree, message, wParam, lParam);
-  InsertTreeNodes(tree, *reinterpret_cast<const TreeNodeDelivery*>(lParam));
+  if (message != kInsertTreeNodesMessage) return CallWindowProcA(TreeProcedure, tree, message, wParam, lParam);
+  // Compared as numbers; only the announced pointer, which is the scan's own, is followed.
+  const TreeNodeDelivery* announced = AnnouncedDelivery.load();
+  if (announced == nullptr || reinterpret_cast<LPARAM>(announced) != lParam ||
+      !AnnouncedDelivery.compare_exchange_strong(announced, nullptr))
+    return 0;
+  InsertTreeNodes(tree, *announced);
   return 1;
 }
 
@@ -24,6 +39,17 @@ bool InstallTreeReceiver(HWND tree) {
   TreeProcedure = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeReceiverProcedure)));
   return TreeProcedure != nullptr;
+}
+
+// The delivery is taken exactly when the announcement is gone after the send. Whoever's
+// message took it, the insertion is over by then: the main thread serves one sent message at
+// a time, and its inserts are same-thread calls, which let no other thread's message in, so
+// the scan's own message is served only after any other taker has returned. A tree without
+// the receiver, or a window already destroyed, leaves the announcement standing.
+bool SendTreeNodeDelivery(HWND tree, const TreeNodeDelivery& delivery) {
+  AnnouncedDelivery.store(&delivery);
+  SendMessageA(tree, kInsertTreeNodesMessage, 0, reinterpret_cast<LPARAM>(&delivery));
+  return AnnouncedDelivery.exchange(nullptr) == nullptr;
 }
 
 // Each node is appended as the last child of the item its parent number stands for (the root

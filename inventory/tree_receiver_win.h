@@ -1,6 +1,11 @@
 // The main thread's side of the scan's tree batches: the tree view is subclassed so that it
 // takes one message per batch and inserts the batch's nodes itself, on the main thread that
 // owns it, each with one same-thread TVM_INSERTITEMA.
+//
+// Any program on the same desktop can send a window this message with any lParam. So the
+// receiver never follows the pointer a message carries: the scan announces its delivery
+// before it sends, and the receiver takes that announced delivery (its own pointer, compared
+// with the message's) once; every other message of this number is answered 0, untouched.
 #pragma once
 #include <windows.h>
 
@@ -11,7 +16,8 @@
 
 namespace lurvik {
 
-// Sent by the scan to HandleTree with the delivery's address as lParam; answered with 1.
+// Sent by the scan to HandleTree with the delivery's address as lParam; answered with 1 when
+// it took the announced delivery, 0 otherwise.
 constexpr UINT kInsertTreeNodesMessage = WM_APP + 0x4C;
 
 // A batch and the table of tree items by node number, both owned by the scan. The table
@@ -26,7 +32,12 @@ struct TreeNodeDelivery {
 // before the first scan starts. False when the tree could not be subclassed.
 bool InstallTreeReceiver(HWND tree);
 
-// Inserts a delivery's nodes into the tree, in order (the receiver's work, also for tests).
+// Announces the delivery, sends it to the tree and withdraws the announcement. True when the
+// tree took it (its nodes are in); false when it did not, and nothing of it was read.
+bool SendTreeNodeDelivery(HWND tree, const TreeNodeDelivery& delivery);
+
+// Inserts a delivery's nodes into the tree, in order (the receiver's work; also the scan's
+// fallback, one cross-thread insert per node, for a tree that does not take batches).
 void InsertTreeNodes(HWND tree, const TreeNodeDelivery& delivery);
 
 }  // namespace lurvik

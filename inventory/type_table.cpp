@@ -48,7 +48,8 @@ int32_t TypeIconIndexFor(const std::string& upperName) {
 // object's header, or, for a few types, by asking the type's own name procedure. Only the
 // file system's procedure (FILE objects, pipes included) can wait: on a file opened for
 // synchronous I/O it waits for the file's lock, held by any read that is pending, and it
-// sends a request to the file system driver. The types below have no waiting procedure:
+// sends a request to the file system driver, which may never answer. The types below are
+// asked on the scan thread:
 //   EVENT, MUTANT, SEMAPHORE, TIMER, KEYEDEVENT  synchronization objects: the header's name;
 //       a question does not wait on the object's signal state or its owner
 //   SECTION, JOB, IOCOMPLETION                   the header's name; the file behind a
@@ -56,7 +57,12 @@ int32_t TypeIconIndexFor(const std::string& upperName) {
 //   DIRECTORY, SYMBOLICLINK                      objects of the name space itself
 //   DESKTOP, WINDOWSTATION                       named in the header by the window manager
 //   KEY                                          built from the registry's key blocks in
-//       memory, under a lock held only for short updates, never for I/O
+//       memory, under the registry's lock. That lock is also held while a hive is loaded,
+//       unloaded or flushed, which does file I/O, so a key's name can wait for that I/O: long
+//       for a hive on a slow network share. It is asked directly all the same: such waits are
+//       rare and end with their I/O (no program holds the lock at will, as a pending read
+//       holds a file's lock), and keys are among the most common handles, where a hand-over
+//       to the worker costs the most.
 // Every type not listed (FILE, DEVICE, unknown and new types) keeps the bounded worker.
 bool NameQueryNeverWaits(const std::string& upperName) {
   static const char* const kNeverWaits[] = {"EVENT", "MUTANT", "SEMAPHORE", "TIMER", "KEYEDEVENT",

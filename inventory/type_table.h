@@ -38,7 +38,8 @@ std::string TypeQueryAccessFor(const std::string& upperName, int32_t osVersionCo
 int32_t TypeIconIndexFor(const std::string& upperName);
 
 // Whether the object-name question for an upper-cased type name can be asked on the scan
-// thread itself: true only for types whose name the system answers without waiting.
+// thread itself: true only for types whose name the system answers without waiting for
+// another program (keys may wait for the registry's own disk I/O; see the .cpp).
 bool NameQueryNeverWaits(const std::string& upperName);
 
 // The header line that opens a type's log block.

@@ -167,6 +167,23 @@ bool WindowsSystem::EnableDebugPrivilege() {
 
 void WindowsSystem::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
+namespace {
+uint64_t FileTimeValue(const FILETIME& time) { return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+}  // namespace
+
+uint64_t WindowsSystem::SystemTimeNow() {
+  FILETIME now = {};
+  GetSystemTimeAsFileTime(&now);
+  return FileTimeValue(now);
+}
+
+bool WindowsSystem::ProcessCreationTime(SysHandle process, uint64_t& time) {
+  FILETIME created = {}, ended = {}, kernel = {}, user = {};
+  if (!GetProcessTimes(AsHandle(process), &created, &ended, &kernel, &user)) return false;
+  time = FileTimeValue(created);
+  return true;
+}
+
 bool WindowsSystem::HasEntryPoint(EntryPoint entry) { return EntryPointAddress(entry) != nullptr; }
 
 uint32_t WindowsSystem::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
@@ -273,10 +290,9 @@ void WindowsSystem::SendTreeNodes(const TreeNodeBatch& batch) {
   }
   const HWND tree = reinterpret_cast<HWND>(HandleTree);
   const TreeNodeDelivery delivery{&batch, treeItems_.data(), treeItems_.size()};
-  // A tree without the receiver (it could not be subclassed) answers 0: then each node is
-  // sent on its own, as one insert message across the threads.
-  if (SendMessageA(tree, kInsertTreeNodesMessage, 0, reinterpret_cast<LPARAM>(&delivery)) == 0)
-    InsertTreeNodes(tree, delivery);
+  // A tree without the receiver (it could not be subclassed) does not take the delivery: then
+  // each node is sent on its own, as one insert message across the threads.
+  if (!SendTreeNodeDelivery(tree, delivery)) InsertTreeNodes(tree, delivery);
 }
 
 void WindowsSystem::SetStatusText(const std::string& text) {

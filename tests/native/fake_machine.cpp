@@ -110,6 +110,7 @@ NativeReply FakeMachine::QuerySystemInformation(uint32_t infoClass, std::vector<
   std::vector<FakeEntry> entries = handles;
   for (const auto& [handle, what] : open)  // the scan's own process handles are in the system's list
     if (what.second == nullptr && ownProcessTypeNumber != 0) entries.push_back({ownPid, ownProcessTypeNumber, handle, 0x400});
+  systemTime += 100;
   return CopyReply(handleListReply ? *handleListReply : BuildHandleListReply(entries, infoClass, layout), buffer, 0xD00000,
                    handleListStatus);
 }
@@ -135,6 +136,15 @@ SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
     return 0;
   open[nextHandle_] = {processId, nullptr};
   return (nextHandle_ += 4) - 4;
+}
+
+bool FakeMachine::ProcessCreationTime(SysHandle process, uint64_t& time) {
+  ++creationTimeQueries;
+  auto found = open.find(process);
+  auto named = found == open.end() || found->second.second ? processes.end() : processes.find(found->second.first);
+  if (named == processes.end() || named->second.created == 0) return false;
+  time = named->second.created;
+  return true;
 }
 
 DuplicateResult FakeMachine::DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) {

@@ -25,7 +25,13 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
 constexpr int kHangs = -1;  // a probe phase that never ends
 
 // The image in device form (GetProcessImageFileNameA) and in drive form (GetModuleFileNameExA).
-struct FakeProcess { std::string imagePath, modulePath; bool openable = true; std::set<uint32_t> refusedAccess; };
+// Its creation time in the system clock's units; 0: GetProcessTimes fails.
+struct FakeProcess {
+  std::string imagePath, modulePath;
+  bool openable = true;
+  std::set<uint32_t> refusedAccess;
+  uint64_t created = 1;
+};
 
 // Any object: each question answers from its own field, whatever the type.
 struct FakeObject {
@@ -45,6 +51,7 @@ class FakeMachine : public InventorySystem {
  public:
   RecordLayout layout = RecordLayout::Bits32;
   int32_t osVersionCode = 65;
+  uint64_t systemTime = 1000;  // the system clock; each handle-list query moves it on by 100
   uint32_t ownPid = 1000;
   std::vector<FakeType> types;
   std::optional<std::vector<uint8_t>> typesReply, handleListReply;  // replace the built replies
@@ -80,7 +87,7 @@ class FakeMachine : public InventorySystem {
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
-      debugPrivilegeCalls = 0, directQuestions = 0, dosDeviceQueries = 0;
+      debugPrivilegeCalls = 0, directQuestions = 0, dosDeviceQueries = 0, creationTimeQueries = 0;
   std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 
   // Indented lines "text [image]", two blanks per level.
@@ -99,6 +106,8 @@ class FakeMachine : public InventorySystem {
   DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
   bool EnableDebugPrivilege() override { return ++debugPrivilegeCalls; }
   void Sleep(uint32_t milliseconds) override { ++sleeps, clock += milliseconds; }
+  uint64_t SystemTimeNow() override { return systemTime; }
+  bool ProcessCreationTime(SysHandle process, uint64_t& time) override;
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
   uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
     return PathAnswer(process, &FakeProcess::imagePath, text, size);

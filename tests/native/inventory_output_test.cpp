@@ -44,15 +44,6 @@ TEST_F(InventoryTest, BatchesGiveTheTreeOfOneNodeAtATimeAndGoBeforeEachStatusTex
     ASSERT_EQ(m.tree[i].statusTextsBefore, i < 1209 ? 1u : 2u) << "node " << i << ": " << m.tree[i].line;
 }
 
-// Refused inserts give item 0: the children named by their numbers land at the root.
-TEST_F(InventoryTest, ChildrenOfARefusedNodeLandAtTheRoot) {
-  m.refuseTreeInserts = true;
-  m.AddHandle(500, Type(kEvent), 8, 1);
-  TakeInventory(m);
-  EXPECT_EQ(m.TreeText(), "500 / a.exe [0]\nProcess [2]\nThread [4]\nFile [2]\nToken [9]\nKey [12]\nEvent [6]\nDesktop [8]\n"
-                          "WindowStation [10]\nHandle: 8 [11]\nOpened with Access Rights: 0x1 (0x1F0003) [11]\n");
-}
-
 // Unattended (a log path given): no node is sent, the nodes are numbered as ever (the Event
 // node of process 600 is number 19: 1 and 13 the processes, 2 to 9 and 14 to 21 their types,
 // 10 to 12 the event of 500), and the log and status texts are the interactive scan's.

@@ -41,6 +41,27 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
   EXPECT_EQ(m.dosDeviceQueries, 26) << "the drive letters are read once per scan";
 }
 
+// Only a scan that found its own handle knows which row a type number stands for; one that did
+// not (its type numbers read with an offset kept from an earlier scan) asks every name on the
+// bounded worker, with the same lines.
+TEST_F(InventoryTest, WithoutCalibrationEveryNameGoesToTheWorker) {
+  for (bool calibrated : {true, false}) {
+    SetUp();
+    m.ownProcessTypeNumber = calibrated ? Type(kProcess) : 0;
+    TypeNumberOffset = kTypeShift;
+    m.AddHandle(500, Type(kEvent), 4, 1, {.name = u"\\BaseNamedObjects\\e"});
+    m.AddHandle(500, Type(kKey), 8, 1, {.name = u"\\REGISTRY\\USER"});
+    TakeInventory(m);
+    SCOPED_TRACE(calibrated ? "calibrated" : "not calibrated");
+    EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Key\r\n    Handle: 8\r\n      Name of Object: \\REGISTRY\\USER\r\n"
+                         "      Opened with Access Rights: 0x1 (0xF003F)\r\n"
+                         "  Event\r\n    Handle: 4\r\n      Name of Object: \\BaseNamedObjects\\e\r\n"
+                         "      Opened with Access Rights: 0x1 (0x1F0003)\r\n");
+    EXPECT_EQ(m.directQuestions, calibrated ? 2 : 0);
+    EXPECT_EQ(m.questionsAsked, calibrated ? 0 : 2);
+  }
+}
+
 TEST_F(InventoryTest, ProbesThatCannotStartGiveNoDetails) {
   m.failProbeStarts = true;
   m.AddHandle(500, Type(kFile), 0x44, 0x100081, {.fileType = 3, .name = u"\\Device\\NamedPipe\\x"});

@@ -202,6 +202,31 @@ TEST_F(InventoryTest, NonAdjacentRunsAreListedOncePerRun) {
   EXPECT_EQ(LogText, log) << "a tree that refuses every insert still gets the full log";
 }
 
+// The clock moves on by 100 with each handle-list query: the calibration's two end at 1200,
+// the walk's at 1400. 500 started between the two snapshots, 600 after the walk's (its id
+// reused), and 700's creation time cannot be read.
+TEST_F(InventoryTest, AProcessCreatedAfterTheSnapshotOwnsNoneOfItsEntries) {
+  m.processes[500].created = 1250;
+  m.processes[600].created = 1401;
+  m.processes[700] = {"\\Device\\HarddiskVolume2\\c.exe", "", true, {}, 0};
+  m.AddHandle(500, Type(kToken), 4, 1, {.user = "alice"});
+  m.AddHandle(600, Type(kToken), 4, 1, {.user = "bob"});
+  m.AddHandle(600, Type(kToken), 8, 1, {.user = "bob"});
+  m.AddHandle(700, Type(kToken), 4, 1, {.user = "carol"});
+  TakeInventory(m);
+  EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Token\r\n    Handle: 4\r\n      Username: alice\r\n"
+                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                       "600 / unbekannt\r\n  Token\r\n    Handle: 4\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                       "    Handle: 8\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                       "700 / c.exe\r\n  Token\r\n    Handle: 4\r\n      Username: carol\r\n"
+                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
+  std::vector<uint32_t> owners;
+  for (auto call : m.openCalls)
+    if (call.first == 0x40u) owners.push_back(call.second);
+  EXPECT_EQ(owners, (std::vector<uint32_t>{500, 700})) << "the newer 600 is never opened for duplication";
+  EXPECT_EQ(m.creationTimeQueries, 3) << "one question per process, not per entry";
+}
+
 TEST_F(InventoryTest, GermanLabelsAndUnsignedValues) {
   CurrentLanguage = 1;
   m.AddHandle(500, Type(kProcess), 0x8004, 0x80000000u, {.pid = 500});

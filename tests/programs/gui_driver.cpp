@@ -11,6 +11,7 @@
 //   gui_driver tree FILE                   writes the tree in the log's layout
 //   gui_driver expand [TYPE...]            opens the first process and the named types
 //   gui_driver post MESSAGE WPARAM | resize W H   (W x H: the client area)
+//   gui_driver foreign-batch               sends the tree's batch message with foreign pointers
 //   gui_driver serve                       runs the commands of stdin's lines (see main)
 #include <windows.h>
 #include <commctrl.h>
@@ -152,6 +153,37 @@ void ExpandFirstProcess(HWND tree, char** types, int count) {
   Send(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(process));
 }
 
+// Sends the tree the program's batch message as a foreign program would: once with a pointer
+// to nowhere, once with a delivery forged in the block, laid out as the program's own (a batch
+// of one node at the root, whose item the receiver would write into the block's item table).
+// Prints both answers and whether the block still holds what was written.
+int ForeignBatch(HWND tree) {
+  constexpr UINT kBatchMessage = WM_APP + 0x4C;
+  constexpr size_t W = sizeof(uintptr_t);
+  const uintptr_t base = reinterpret_cast<uintptr_t>(Block);
+  uintptr_t forged[64] = {};
+  forged[0] = base + 8 * W;   // the batch
+  forged[1] = base + 40 * W;  // the item table, 8 rows
+  forged[2] = 8;
+  forged[8] = 1;              // the batch's first number; then its texts: address, length, inline buffer
+  forged[9] = base + 24 * W;
+  forged[10] = 1;
+  const size_t nodes = 11 + 16 / W;  // its nodes: first, end, capacity
+  forged[nodes] = base + 28 * W;
+  forged[nodes + 1] = forged[nodes + 2] = base + 28 * W + 16;
+  forged[24] = 'X';
+  const uint32_t node[4] = {0, 1, 0, 0};  // text offset and length, parent, image
+  std::memcpy(&forged[28], node, sizeof node);
+  WriteProcessMemory(Program, Block, forged, sizeof forged, nullptr);
+  const LRESULT nowhere = Send(tree, kBatchMessage, 0, 0x10);
+  const LRESULT forgedAnswer = Send(tree, kBatchMessage, 0, reinterpret_cast<LPARAM>(Block));
+  uintptr_t after[64] = {};
+  ReadProcessMemory(Program, Block, after, sizeof after, nullptr);
+  std::printf("answers %ld %ld, block %s\n", static_cast<long>(nowhere), static_cast<long>(forgedAnswer),
+              std::memcmp(forged, after, sizeof after) == 0 ? "unchanged" : "changed");
+  return 0;
+}
+
 // Waits for the save dialog, prints its file name and filter count, then types the path and
 // presses OK (or Cancel when the path is "-").
 int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
@@ -193,6 +225,7 @@ int Run(int argc, char** argv) {
     result = file && std::fwrite(out.data(), 1, out.size(), file) == out.size() && std::fclose(file) == 0 ? 0 : 1;
   }
   if (command == "expand") result = (ExpandFirstProcess(tree, argv + 2, argc - 2), 0);
+  if (command == "foreign-batch") result = ForeignBatch(tree);
   if (command == "post" && argc > 3) result = PostMessageA(main, number(2), number(3), 0) ? 0 : 1;
   if (command == "resize" && argc > 3) {  // to a client area of W x H
     RECT client = {}, outer = {};

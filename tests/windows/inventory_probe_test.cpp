@@ -2,7 +2,8 @@
 // terminated, one held inside its call is killed after the bounded wait, one held after
 // leaving its call counts as finished with its result; a worker killed or given up is
 // replaced by a new thread, one that answered is asked again; the names of events are asked
-// on the scan thread and those of files on the worker. A probe's storage outlives every thread that may still
+// on the scan thread and those of files on the worker, all of a scan's file questions on one
+// worker. A probe's storage outlives every thread that may still
 // write into it (a terminated thread can run on for a moment after TerminateThread).
 #include <windows.h>
 #include <winternl.h>
@@ -154,6 +155,32 @@ DWORD WINAPI CountedFileProbe(void* parameter) {
   return 0;
 }
 
+// Scans this test process alone with the given question procedures and returns the threads
+// started meanwhile. The process label needs the image-name calls, which the other tests
+// expect missing.
+LONG ScanOwnProcess(ProbeProcedures procedures) {
+  LoadOptionalEntryPoints();
+  ProcessFilter = "lurvik_windows_tests.exe";
+  LONG started = 0;
+  {
+    WindowsSystem system(procedures);
+    const LONG before = ThreadStarts;
+    TakeInventory(system);
+    started = ThreadStarts - before;
+  }
+  ProcessFilter.clear();
+  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
+                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
+    *address = nullptr;
+  return started;
+}
+
+size_t CountInLog(const std::string& text) {
+  size_t count = 0;
+  for (size_t at = LogText.find(text); at != std::string::npos; at = LogText.find(text, at + 1)) ++count;
+  return count;
+}
+
 TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   std::vector<SystemHandle> events;
   for (int i = 0; i < 300; ++i)
@@ -161,26 +188,25 @@ TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
   SystemHandle file(CreateFileA("lurvik_probe_file.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   ASSERT_TRUE(file);
-  LoadOptionalEntryPoints();  // the process label needs the image-name calls
   ScanThreadId = GetCurrentThreadId();
-  ProcessFilter = "lurvik_windows_tests.exe";
-  {
-    WindowsSystem system(ProbeProcedures{CountedFileProbe, CountedNameProbe});
-    TakeInventory(system);
-  }
-  ProcessFilter.clear();
-  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
-                         &GetThreadId_Address, &GetProcessIdOfThread_Address})
-    *address = nullptr;  // as the other tests expect them
-  size_t named = 0;
-  for (size_t at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_"); at != std::string::npos;
-       at = LogText.find("BaseNamedObjects\\lurvik_probe_direct_", at + 1))
-    ++named;
-  EXPECT_EQ(named, 300u) << "names found in the log";
+  ScanOwnProcess(ProbeProcedures{CountedFileProbe, CountedNameProbe});
+  EXPECT_EQ(CountInLog("BaseNamedObjects\\lurvik_probe_direct_"), 300u) << "names found in the log";
   EXPECT_EQ(EventNamesOnScanThread, 300) << "event names asked on the scan thread";
   EXPECT_EQ(EventNamesElsewhere, 0) << "event names asked on another thread";
   EXPECT_EQ(FileNamesOnWorker, 1) << "the file's name asked on the worker";
   EXPECT_NE(LogText.find("lurvik_probe_file.txt"), std::string::npos);
+}
+
+// A scan of the test process holding 300 more files asks each file's type and name on one
+// probe worker: one thread started in all (counted by the loader's notification).
+TEST(InventoryProbe, OneWorkerAnswersAllFileQuestionsOfAScan) {
+  std::vector<SystemHandle> files;
+  for (int i = 0; i < 300; ++i)
+    files.emplace_back(CreateFileA("lurvik_probe_files.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_TRUE(files.back());
+  EXPECT_EQ(ScanOwnProcess(RealProbeProcedures()), 1) << "threads started by the scan";
+  EXPECT_EQ(CountInLog("\\lurvik_probe_files.txt\r\n"), 300u) << "file names in the log";
 }
 
 // Killed probes whose threads run on: their storage stays alive through ReleaseEnded and a
