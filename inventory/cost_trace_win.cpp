@@ -69,7 +69,6 @@ class CostTracingSystem : public InventorySystem {
   }
   bool EnableDebugPrivilege() override { return s_.EnableDebugPrivilege(); }
   void Sleep(uint32_t ms) override { Timed t(costs[kSleep]); s_.Sleep(ms); }
-  uint64_t SystemTimeNow() override { return s_.SystemTimeNow(); }
   bool ProcessCreationTime(SysHandle p, uint64_t& time) override {
     Timed t(costs[kProcessQuestions]);
     return s_.ProcessCreationTime(p, time);

@@ -104,11 +104,13 @@ TypeRow& UnlistedTypeRow(ScanState& state, uint32_t typeNumber) {
 }
 
 // The current process opened for duplication, at its first entry that needs it; 0 when it
-// cannot be opened (then for each of its entries, as the opening is not tried again).
+// cannot be opened (then for each of its entries, as the opening is not tried again). The
+// label's handle, which kept the id from being reused until now, is closed after it.
 SysHandle OwnerProcess(ScanState& state, uint32_t processId) {
   if (!state.OwnerTried) {
     state.OwnerTried = true;
     state.OwnerProcess.Reset(state.system.OpenProcess(kProcessDupHandle, processId));
+    state.LabelProcess.Close();
   }
   return state.OwnerProcess.value();
 }

@@ -32,8 +32,9 @@ void TakeInventory(InventorySystem& system) {
   LoadObjectTypes(system);
   state.TypesCalibrated = CalibrateTypeNumbers(system) == 1;
   {
+    state.Listed.ListBeforeSnapshot(system);
     const HandleSnapshot snapshot = TakeHandleSnapshot(system);
-    state.SnapshotTime = system.SystemTimeNow();
+    state.Listed.ListAfterSnapshot(system);
     WalkHandleSnapshot(state, snapshot);
   }  // the snapshot's 20 MB go before the log is finished
   FlushTypeBlocks(state);

@@ -92,9 +92,8 @@ class InventorySystem {
   virtual DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) = 0;
   virtual bool EnableDebugPrivilege() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
-  // The system time in 100 ns units since 1601 (GetSystemTimeAsFileTime), and a process's
-  // creation time in the same units (GetProcessTimes); false when it cannot be read.
-  virtual uint64_t SystemTimeNow() = 0;
+  // A process's creation time in 100 ns units since 1601 (GetProcessTimes); false when it
+  // cannot be read.
   virtual bool ProcessCreationTime(SysHandle process, uint64_t& time) = 0;
 
   // Per-type questions. The image-name calls return the count of characters written (0 on

@@ -112,6 +112,30 @@ bool ReadHandleEntry(const uint8_t* bytes, size_t size, uint32_t infoClass, Reco
   return true;
 }
 
+ProcessRecordLayout ProcessRecordLayoutOf(RecordLayout layout) {
+  // SYSTEM_PROCESS_INFORMATION: NextEntryOffset, NumberOfThreads, three 8-byte counters, then
+  // CreateTime at 32, UserTime, KernelTime, ImageName (UNICODE_STRING: 8 or 16 bytes),
+  // BasePriority (a LONG, padded to 8 in the 64-bit layout), UniqueProcessId.
+  if (layout == RecordLayout::Bits64) return {32, 80, 88};
+  return {32, 68, 72};
+}
+
+std::vector<ProcessRecord> ParseProcessList(const uint8_t* bytes, size_t size, RecordLayout layout, size_t maxRecords) {
+  std::vector<ProcessRecord> records;
+  const ProcessRecordLayout form = ProcessRecordLayoutOf(layout);
+  const size_t pointer = PointerSize(layout);
+  size_t offset = 0;
+  while (records.size() < maxRecords && offset <= size && form.fixedPart <= size - offset) {
+    const uint64_t processId = FieldOrZero(bytes, size, offset + form.processId, pointer);
+    if (processId > 0xFFFFFFFFu) break;
+    records.push_back({static_cast<uint32_t>(processId), FieldOrZero(bytes, size, offset + form.creationTime, 8)});
+    const uint64_t next = FieldOrZero(bytes, size, offset, 4);
+    if (next == 0 || next < form.fixedPart || next > size - offset) break;
+    offset += static_cast<size_t>(next);
+  }
+  return records;
+}
+
 bool ParseObjectName(const uint8_t* bytes, size_t size, uint64_t baseAddress, RecordLayout layout,
                      std::u16string& name) {
   uint64_t length = 0;

@@ -55,6 +55,26 @@ uint64_t HandleEntryCount(const uint8_t* bytes, size_t size, uint32_t infoClass,
 bool ReadHandleEntry(const uint8_t* bytes, size_t size, uint32_t infoClass, RecordLayout layout,
                      uint64_t index, HandleEntry& entry);
 
+// One record of the process list (class 5): the process id and its creation time in 100 ns
+// units since 1601, as the system keeps it for the process's whole life.
+struct ProcessRecord {
+  uint32_t processId = 0;
+  uint64_t creationTime = 0;
+};
+
+// Byte layout of a process-list record, exposed for tests that build replies.
+struct ProcessRecordLayout {
+  size_t creationTime;  // 8 bytes
+  size_t processId;     // pointer width
+  size_t fixedPart;     // the fields read lie inside this many bytes of a record
+};
+ProcessRecordLayout ProcessRecordLayoutOf(RecordLayout layout);
+
+// The records of a process list, at most maxRecords. Each record names the offset of the next
+// (0 ends the list); a record whose fields leave the buffer, an offset shorter than the fields
+// read, and an id wider than 32 bits end the list.
+std::vector<ProcessRecord> ParseProcessList(const uint8_t* bytes, size_t size, RecordLayout layout, size_t maxRecords);
+
 // The characters of an object-name record (a counted UTF-16 string whose characters the
 // record addresses): exactly length / 2 characters. False when the address or the length
 // leaves the buffer; an empty name gives true and an empty text.

@@ -15,8 +15,9 @@ namespace lurvik {
 
 namespace {
 
-// The walk leaves the previous process: its owner handle is closed.
+// The walk leaves the previous process: its handles are closed.
 void LeaveProcess(ScanState& state) {
+  state.LabelProcess.Close();
   state.OwnerProcess.Close();
   state.OwnerTried = false;
 }
@@ -67,14 +68,15 @@ std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
   if (processId == 0) return "0 / [System Process]";
   if (processId == 4) return "4 / System";
   const std::string prefix = DecimalText(processId) + " / ";
-  OwnedHandle process(state.system, state.system.OpenProcess(state.ProcessQueryAccess, processId));
+  OwnedHandle& process = state.LabelProcess;
+  process.Reset(state.system.OpenProcess(state.ProcessQueryAccess, processId));
   if (!process) return prefix + "unbekannt";
-  // The id may have been reused since the snapshot: a process created after it is not the one
-  // whose entries follow. It is treated as one that cannot be opened, and its owner is never
-  // opened, so no handle value of the snapshot is duplicated from the wrong process. Where the
-  // creation time cannot be read, the process is taken as the snapshot's.
-  uint64_t created = 0;
-  if (state.system.ProcessCreationTime(process.value(), created) && created > state.SnapshotTime) {
+  // The id may have been given to another process since the snapshot: one that is not the
+  // listed holder of the id is not the one whose entries follow. It is treated as one that
+  // cannot be opened, and its owner is never opened, so no handle value of the snapshot is
+  // duplicated from the wrong process.
+  if (!state.Listed.IsSnapshotOwner(state.system, process.value(), processId)) {
+    process.Close();
     state.OwnerTried = true;
     return prefix + "unbekannt";
   }

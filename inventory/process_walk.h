@@ -11,9 +11,9 @@
 namespace lurvik {
 
 // "0 / [System Process]", "4 / System", or the id, " / " and the image file name ("unbekannt"
-// when it cannot be read, or when the process was created after the snapshot; then its owner
-// is marked as tried, so none of its entries is duplicated). Leaves the untrimmed file name in
-// state.ImageNameBuffer.
+// when it cannot be read, or when the process is not the one that held the id during the
+// snapshot; then its owner is marked as tried, so none of its entries is duplicated). Leaves
+// the untrimmed file name in state.ImageNameBuffer, and the process open in state.LabelProcess.
 std::string ProcessLabelFor(ScanState& state, uint32_t processId);
 
 // Appends the current process's type blocks that hold handle lines to LogText, listed rows

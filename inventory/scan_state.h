@@ -12,6 +12,7 @@
 #include "inventory/inventory_system.h"
 #include "inventory/owned_handle.h"
 #include "inventory/probe_worker.h"
+#include "inventory/process_identity.h"
 #include "inventory/tree_output.h"
 #include "inventory/type_table.h"
 #include "shell/app_state.h"
@@ -26,6 +27,7 @@ struct ScanState {
         Probes(machine),
         Tree(machine, BatchLogPath.empty()),
         Drives(machine),
+        LabelProcess(machine, 0),
         OwnerProcess(machine, 0) {}
 
   InventorySystem& system;
@@ -42,10 +44,14 @@ struct ScanState {
   // Whether this scan found its own handle and so knows the type numbers. Only then may a
   // name be asked on the scan thread: with shifted rows a file could pass for an event.
   bool TypesCalibrated = false;
-  // The system time just after the walk's snapshot was taken: a process created later is not
-  // the owner of the entries its id has in the snapshot.
-  uint64_t SnapshotTime = 0;
+  // The ids and creation times of the processes around the walk's snapshot: a process opened
+  // by an id is the owner of that id's entries only when it is the one listed.
+  SnapshotProcesses Listed;
 
+  // The current process opened for its label, held until its owner is open or the walk leaves
+  // it: while a handle to a process is open, its id cannot be given to another process, so the
+  // owner opened by the same id is the process whose creation time was checked.
+  OwnedHandle LabelProcess;
   // The current process opened for duplication, once, at its first entry that needs it, and
   // closed when the walk leaves the process. OwnerTried says the opening was tried, so an
   // owner that cannot be opened is not asked again for each of its entries.

@@ -6,6 +6,9 @@
 // receiver never follows the pointer a message carries: the scan announces its delivery
 // before it sends, and the receiver takes that announced delivery (its own pointer, compared
 // with the message's) once; every other message of this number is answered 0, untouched.
+// The address alone is guessable (a thread's stack lies at the same place from run to run),
+// so the message also carries a key that no other program can know: a number drawn from the
+// system's random source once per program start, mixed with the count of deliveries.
 #pragma once
 #include <windows.h>
 
@@ -16,8 +19,8 @@
 
 namespace lurvik {
 
-// Sent by the scan to HandleTree with the delivery's address as lParam; answered with 1 when
-// it took the announced delivery, 0 otherwise.
+// Sent by the scan to HandleTree with the delivery's key as wParam and its address as lParam;
+// answered with 1 when it took the announced delivery, 0 otherwise.
 constexpr UINT kInsertTreeNodesMessage = WM_APP + 0x4C;
 
 // A batch and the table of tree items by node number, both owned by the scan. The table
@@ -28,8 +31,9 @@ struct TreeNodeDelivery {
   size_t itemCount;
 };
 
-// Makes the tree view take kInsertTreeNodesMessage; called once on the thread that owns it,
-// before the first scan starts. False when the tree could not be subclassed.
+// Makes the tree view take kInsertTreeNodesMessage and draws the program's delivery secret;
+// called once on the thread that owns the tree, before the first scan starts. False when the
+// tree could not be subclassed.
 bool InstallTreeReceiver(HWND tree);
 
 // Announces the delivery, sends it to the tree and withdraws the announcement. True when the

@@ -171,12 +171,6 @@ namespace {
 uint64_t FileTimeValue(const FILETIME& time) { return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
 }  // namespace
 
-uint64_t WindowsSystem::SystemTimeNow() {
-  FILETIME now = {};
-  GetSystemTimeAsFileTime(&now);
-  return FileTimeValue(now);
-}
-
 bool WindowsSystem::ProcessCreationTime(SysHandle process, uint64_t& time) {
   FILETIME created = {}, ended = {}, kernel = {}, user = {};
   if (!GetProcessTimes(AsHandle(process), &created, &ended, &kernel, &user)) return false;

@@ -35,7 +35,6 @@ class WindowsSystem : public InventorySystem {
   DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
   bool EnableDebugPrivilege() override;
   void Sleep(uint32_t milliseconds) override;
-  uint64_t SystemTimeNow() override;
   bool ProcessCreationTime(SysHandle process, uint64_t& time) override;
 
   bool HasEntryPoint(EntryPoint entry) override;

@@ -1,5 +1,5 @@
 // libFuzzer target of the native reply readers: any bytes, read as a type list, both handle
-// lists and an object-name record in both layouts. Besides ASan and UBSan it checks that every
+// lists, a process list and an object-name record in both layouts. Besides ASan and UBSan it checks that every
 // value read comes from inside the reply: names are byte runs of the buffer, handle entries
 // are read from inside their own slot, and no count exceeds what fits.
 #include <cstdio>
@@ -68,6 +68,11 @@ void CheckLayout(const uint8_t* data, size_t size, RecordLayout layout, uint64_t
               "entry fields from inside their slot");
     }
   }
+  // Process list: each record's fields from inside the buffer, no more records than fit.
+  const auto processes = lurvik::ParseProcessList(data, size, layout, 40);
+  Require(processes.size() <= 40 && processes.size() <= (size < (wide ? 88u : 72u) ? 0 : 1 + size / (wide ? 88 : 72)), "process records fit");
+  for (const lurvik::ProcessRecord& process : processes)
+    Require(Occurs(data, end, Bytes(process.processId, 4)) && Occurs(data, end, Bytes(process.creationTime, 8)), "process fields inside the buffer");
   // Object name: exactly length / 2 characters from inside the buffer, or nothing.
   std::u16string name = u"old";
   const bool read = lurvik::ParseObjectName(data, size, base, layout, name);

@@ -102,15 +102,45 @@ NativeReply FakeMachine::QueryObjectTypes(std::vector<uint8_t>& buffer) {
   return CopyReply(reply, buffer, Base(0xB00000), typesStatus);
 }
 
+// SYSTEM_PROCESS_INFORMATION records: NextEntryOffset at 0, CreateTime at 32, UserTime at 40,
+// UniqueProcessId at 68 or 80 and InheritedFromUniqueProcessId after it; each record longer
+// than the one before, as thread records follow each process.
+std::vector<uint8_t> FakeMachine::ProcessListReply() {
+  const bool wide = layout == RecordLayout::Bits64;
+  const size_t p = wide ? 8 : 4, idAt = wide ? 80 : 68;
+  std::vector<uint8_t> bytes;
+  size_t at = 0, last = 0;
+  const size_t list = static_cast<size_t>(processListsTaken);
+  for (const auto& [pid, process] : processes) {
+    const uint64_t number = list < process.listed.size() ? process.listed[list] : process.created;
+    if (number == 0) continue;
+    const size_t size = (wide ? 256 : 184) + 64 * (pid % 3);
+    Put(bytes, at + 32, number, 8);
+    Put(bytes, at + 40, number + 7, 8);
+    Put(bytes, at + idAt, pid, p);
+    Put(bytes, at + idAt + p, pid + 1, p);
+    Put(bytes, at, size, 4);
+    last = at;
+    at += size;
+    bytes.resize(at, 0);
+  }
+  if (!bytes.empty()) Put(bytes, last, 0, 4);
+  return bytes;
+}
+
 NativeReply FakeMachine::QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) {
   queriedClasses.push_back(infoClass);
   queriedSizes.push_back(buffer.size());
+  if (infoClass == 5 && !processListRefused) {
+    const std::vector<uint8_t> reply = ProcessListReply();
+    processListsTaken += buffer.size() >= reply.size();  // a list read counts, not a probe
+    return CopyReply(reply, buffer, 0xE00000, 0);
+  }
   if (infoClass != SYSTEM_HANDLE_INFORMATION_CLASS && (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS || extendedListRefused))
     return {STATUS_INVALID_INFO_CLASS_CODE, 0, 0};
   std::vector<FakeEntry> entries = handles;
   for (const auto& [handle, what] : open)  // the scan's own process handles are in the system's list
     if (what.second == nullptr && ownProcessTypeNumber != 0) entries.push_back({ownPid, ownProcessTypeNumber, handle, 0x400});
-  systemTime += 100;
   return CopyReply(handleListReply ? *handleListReply : BuildHandleListReply(entries, infoClass, layout), buffer, 0xD00000,
                    handleListStatus);
 }
@@ -134,6 +164,8 @@ SysHandle FakeMachine::OpenProcess(uint32_t access, uint32_t processId) {
   auto found = processes.find(processId);  // the own process opens unless the script says otherwise
   if (found == processes.end() ? processId != ownPid : !found->second.openable || found->second.refusedAccess.count(access))
     return 0;
+  const bool held = std::any_of(open.begin(), open.end(), [&](const auto& h) { return !h.second.second && h.second.first == processId; });
+  if (!held) ++unheldOpens[access];
   open[nextHandle_] = {processId, nullptr};
   return (nextHandle_ += 4) - 4;
 }

@@ -25,12 +25,14 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
 constexpr int kHangs = -1;  // a probe phase that never ends
 
 // The image in device form (GetProcessImageFileNameA) and in drive form (GetModuleFileNameExA).
-// Its creation time in the system clock's units; 0: GetProcessTimes fails.
+// Its creation time as GetProcessTimes gives it (0: the call fails), and the times the
+// process lists give in turn (past the end: `created`; 0: not in that list).
 struct FakeProcess {
   std::string imagePath, modulePath;
   bool openable = true;
   std::set<uint32_t> refusedAccess;
   uint64_t created = 1;
+  std::vector<uint64_t> listed;
 };
 
 // Any object: each question answers from its own field, whatever the type.
@@ -51,11 +53,12 @@ class FakeMachine : public InventorySystem {
  public:
   RecordLayout layout = RecordLayout::Bits32;
   int32_t osVersionCode = 65;
-  uint64_t systemTime = 1000;  // the system clock; each handle-list query moves it on by 100
   uint32_t ownPid = 1000;
   std::vector<FakeType> types;
   std::optional<std::vector<uint8_t>> typesReply, handleListReply;  // replace the built replies
   uint32_t typesStatus = 0, handleListStatus = 0;
+  bool processListRefused = false;
+  int processListsTaken = 0;  // the lists read so far
   bool extendedListRefused = false, refuseTreeInserts = false, failProbeStarts = false, quit = false;
   std::vector<FakeEntry> handles;     // the system-wide list without the scan's own handles
   uint32_t ownProcessTypeNumber = 0;  // type number of the scan's own process handles; 0: not listed
@@ -84,6 +87,7 @@ class FakeMachine : public InventorySystem {
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
+  std::map<uint32_t, int> unheldOpens;  // by access: opens of an id to which no handle was open
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
@@ -106,7 +110,6 @@ class FakeMachine : public InventorySystem {
   DuplicateResult DuplicateHandle(SysHandle ownerProcess, uint64_t handleValue, uint32_t access) override;
   bool EnableDebugPrivilege() override { return ++debugPrivilegeCalls; }
   void Sleep(uint32_t milliseconds) override { ++sleeps, clock += milliseconds; }
-  uint64_t SystemTimeNow() override { return systemTime; }
   bool ProcessCreationTime(SysHandle process, uint64_t& time) override;
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
   uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
@@ -139,6 +142,7 @@ class FakeMachine : public InventorySystem {
   struct Worker { ProbeKind kind; std::shared_ptr<ProbeStorage> question; FakeObject object; int backLeft, startLeft, callLeft; };
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
+  std::vector<uint8_t> ProcessListReply();
   void AdvanceWorker(Worker& worker);
   void AnswerName(const FakeObject& object, ProbeStorage& storage);
 

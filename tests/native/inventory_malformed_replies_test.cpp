@@ -1,10 +1,44 @@
 // Malformed replies fed through the whole scan on the fake machine, with the exact log each
 // must give: empty and refused type lists, counts beyond the buffer, a type name running out
 // of the reply, and type numbers that name no row of the type table.
+#include "inventory/native_records.h"
 #include "tests/native/inventory_test_support.h"
 
 namespace lurvik {
 namespace {
+
+// Process-list records, written at the offsets of SYSTEM_PROCESS_INFORMATION: the next
+// record's offset at 0, CreateTime at 32, UniqueProcessId at 68 (32-bit) or 80 (64-bit). A
+// record that leaves the buffer, an offset shorter than the fields read and an id wider than
+// 32 bits end the list; nothing loops.
+TEST(ProcessListRecords, AreReadInBothLayoutsAndEndAtAnyMalformedLink) {
+  struct Case { const char* what; RecordLayout layout; std::vector<uint64_t> nexts; uint64_t lastId; size_t size; size_t read; };
+  for (const Case& c : {Case{"32-bit", RecordLayout::Bits32, {200, 200, 0}, 3, 600, 3},
+                        Case{"64-bit", RecordLayout::Bits64, {300, 300, 0}, 3, 900, 3},
+                        Case{"next past the end", RecordLayout::Bits32, {200, 500, 0}, 3, 600, 2},
+                        Case{"next inside the fields", RecordLayout::Bits32, {200, 4, 0}, 3, 600, 2},
+                        Case{"next of 0 first", RecordLayout::Bits64, {0, 300, 0}, 3, 900, 1},
+                        Case{"wide id", RecordLayout::Bits64, {300, 300, 0}, 1ull << 32, 900, 2},
+                        Case{"last record cut", RecordLayout::Bits64, {300, 300, 0}, 3, 687, 2}}) {
+    const bool wide = c.layout == RecordLayout::Bits64;
+    std::vector<uint8_t> bytes(c.size, 0);
+    size_t at = 0;
+    for (size_t i = 0; i < c.nexts.size() && at < c.size; at += c.nexts[i++]) {
+      Put(bytes, at, c.nexts[i], 4);
+      Put(bytes, at + 32, 0x01D0000000000000ull + i, 8);
+      Put(bytes, at + (wide ? 80 : 68), i + 1 == c.nexts.size() ? c.lastId : i + 1, wide ? 8 : 4);
+      Put(bytes, at + (wide ? 88 : 72), 99, wide ? 8 : 4);  // the parent's id
+      if (c.nexts[i] < (wide ? 88u : 72u)) break;
+    }
+    bytes.resize(c.size);
+    const auto records = ParseProcessList(bytes.data(), bytes.size(), c.layout, 10);
+    ASSERT_EQ(records.size(), c.read) << c.what;
+    for (size_t i = 0; i < records.size(); ++i) {
+      EXPECT_EQ(records[i].processId, i + 1) << c.what;
+      EXPECT_EQ(records[i].creationTime, 0x01D0000000000000ull + i) << c.what;
+    }
+  }
+}
 
 // Without a usable type list no row is filled, and every handle is listed under the type
 // number the snapshot gives, without a GenericAll bracket.

@@ -109,8 +109,9 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
     m.AddHandle(70000, Type(kFile), 0x11170, 0x12019F, {.fileType = 3, .name = u"\\Device\\NamedPipe\\lurvik"});
     m.objects[{4464, 0x1170}] = m.objects[{70000, 0x11170}];
     TakeInventory(m);
+    std::erase(m.queriedClasses, 5u);  // the process lists
     EXPECT_EQ(m.queriedClasses, classes) << number;
-    EXPECT_EQ(m.queriedSizes.back(), 20000000u + listSize) << number;
+    EXPECT_EQ(m.queriedSizes.end()[-3], 20000000u + listSize) << number << ": before the probe and list that follow it";
     EXPECT_EQ(LogBody(), number + std::string(" / explorer.exe\r\n  File\r\n    Handle: ") + number +
                              "\r\n      Name of Object: \\Device\\NamedPipe\\lurvik\r\n      Opened with Access Rights: 0x12019F (0x1F01FF)\r\n");
   }
@@ -202,29 +203,51 @@ TEST_F(InventoryTest, NonAdjacentRunsAreListedOncePerRun) {
   EXPECT_EQ(LogText, log) << "a tree that refuses every insert still gets the full log";
 }
 
-// The clock moves on by 100 with each handle-list query: the calibration's two end at 1200,
-// the walk's at 1400. 500 started between the two snapshots, 600 after the walk's (its id
-// reused), and 700's creation time cannot be read.
-TEST_F(InventoryTest, AProcessCreatedAfterTheSnapshotOwnsNoneOfItsEntries) {
-  m.processes[500].created = 1250;
-  m.processes[600].created = 1401;
-  m.processes[700] = {"\\Device\\HarddiskVolume2\\c.exe", "", true, {}, 0};
-  m.AddHandle(500, Type(kToken), 4, 1, {.user = "alice"});
-  m.AddHandle(600, Type(kToken), 4, 1, {.user = "bob"});
-  m.AddHandle(600, Type(kToken), 8, 1, {.user = "bob"});
-  m.AddHandle(700, Type(kToken), 4, 1, {.user = "carol"});
+// The two process lists around the snapshot tell who held each id: 500 is listed with the
+// time its handle gives; 600's id was given to a newer process after the lists; 700 started
+// between the first list and the snapshot; 800 is in neither list; 900's id changed hands
+// between the lists, and the later holder is opened; 1100's creation time cannot be read. No clock is read at all, so one set
+// back or forward changes nothing.
+TEST_F(InventoryTest, TheOwnerIsTheProcessListedWithTheCreationTimeItsHandleGives) {
+  for (RecordLayout layout : {RecordLayout::Bits32, RecordLayout::Bits64}) {
+  SetUp();
+  m.layout = layout;
+  m.processes[500].created = 77;
+  m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80, 80}};
+  m.processes[700] = {"\\Device\\HarddiskVolume2\\c.exe", "", true, {}, 55, {0, 55}};
+  m.processes[800] = {"\\Device\\HarddiskVolume2\\d.exe", "", true, {}, 5, {0, 0}};
+  m.processes[900] = {"\\Device\\HarddiskVolume2\\e.exe", "", true, {}, 41, {40, 41}};
+  m.processes[1100] = {"\\Device\\HarddiskVolume2\\f.exe", "", true, {}, 0};
+  for (uint32_t pid : {500, 600, 700, 800, 900, 1100}) {
+    m.AddHandle(pid, Type(kToken), 4, 1, {.user = "u" + std::to_string(pid)});
+    m.AddHandle(pid, Type(kToken), 8, 1, {.user = "u" + std::to_string(pid)});
+  }
   TakeInventory(m);
-  EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Token\r\n    Handle: 4\r\n      Username: alice\r\n"
-                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
-                       "600 / unbekannt\r\n  Token\r\n    Handle: 4\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
-                       "    Handle: 8\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
-                       "700 / c.exe\r\n  Token\r\n    Handle: 4\r\n      Username: carol\r\n"
-                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
+  const std::string unknown = "  Token\r\n    Handle: 4\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                              "    Handle: 8\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n";
+  auto known = [](const std::string& user) {
+    return "  Token\r\n    Handle: 4\r\n      Username: " + user + "\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+           "    Handle: 8\r\n      Username: " + user + "\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n";
+  };
+  EXPECT_EQ(LogBody(), "500 / a.exe\r\n" + known("u500") + "600 / unbekannt\r\n" + unknown + "700 / c.exe\r\n" +
+                           known("u700") + "800 / unbekannt\r\n" + unknown + "900 / unbekannt\r\n" + unknown +
+                           "1100 / f.exe\r\n" + known("u1100"));
   std::vector<uint32_t> owners;
   for (auto call : m.openCalls)
     if (call.first == 0x40u) owners.push_back(call.second);
-  EXPECT_EQ(owners, (std::vector<uint32_t>{500, 700})) << "the newer 600 is never opened for duplication";
-  EXPECT_EQ(m.creationTimeQueries, 3) << "one question per process, not per entry";
+  EXPECT_EQ(owners, (std::vector<uint32_t>{500, 700, 1100})) << "no other process is opened for duplication";
+  EXPECT_EQ(m.creationTimeQueries, 6) << "one question per process, not per entry";
+  EXPECT_EQ(m.unheldOpens[0x40], 0) << "each owner is opened while the label's handle still holds its id";
+  EXPECT_EQ(std::count(m.queriedClasses.begin(), m.queriedClasses.end(), 5u), 4) << "a probe and a list, twice";
+  }
+
+  SetUp();  // without a process list nothing can be told: every process is taken as the snapshot's
+  m.processListRefused = true;
+  m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80, 80}};
+  m.AddHandle(600, Type(kToken), 4, 1, {.user = "bob"});
+  TakeInventory(m);
+  EXPECT_EQ(LogBody(), "600 / b.exe\r\n  Token\r\n    Handle: 4\r\n      Username: bob\r\n"
+                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
 }
 
 TEST_F(InventoryTest, GermanLabelsAndUnsignedValues) {

@@ -127,12 +127,22 @@ TEST(TreeReceiver, ChildrenOfARefusedNodeLandAtTheRootTheOthersUnderTheirParents
   DestroyWindow(tree);
 }
 
+// A delivery that looks like the scan's, made by a foreign sender: its item table is what a
+// receiver that followed the pointer would write into.
+uintptr_t ForgedItems[4];
+TreeNodeBatch ForgedBatch;
+TreeNodeDelivery Forged{&ForgedBatch, ForgedItems, 4};
+
 // What reaches the tree's procedure: the batch messages and the answers they got, and the
 // inserts that came from another thread (the node-by-node fallback).
 // (InSendMessage stays true for the receiver's own inserts while it serves a batch, so those
 // are told apart by the batch being served.)
+// With `forgeInside`, the first batch message of each delivery brings three forged ones, sent
+// from inside the tree's procedure while the real delivery is announced: the forged delivery
+// with the real key, the real address with a wrong key, and the real address with none.
 struct TreeTraffic {
   WNDPROC inner;
+  bool forgeInside = false;
   bool servingBatch = false;
   std::vector<LRESULT> batchAnswers;
   int insertsFromOtherThreads = 0;
@@ -141,9 +151,15 @@ struct TreeTraffic {
 LRESULT CALLBACK CountingProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == TVM_INSERTITEMA && !Traffic.servingBatch && InSendMessage()) ++Traffic.insertsFromOtherThreads;
   if (message != kInsertTreeNodesMessage) return CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
+  const bool outer = !Traffic.servingBatch;
   Traffic.servingBatch = true;
+  if (outer && Traffic.forgeInside) {
+    SendMessageA(tree, message, wParam, reinterpret_cast<LPARAM>(&Forged));
+    SendMessageA(tree, message, wParam ^ 1, lParam);
+    SendMessageA(tree, message, 0, lParam);
+  }
   const LRESULT answer = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
-  Traffic.servingBatch = false;
+  Traffic.servingBatch = !outer;
   Traffic.batchAnswers.push_back(answer);
   return answer;
 }
@@ -154,18 +170,15 @@ LONG CALLBACK CountAccessViolations(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// A delivery that looks like the scan's, made by a foreign sender: its item table is what a
-// receiver that followed the pointer would write into.
-uintptr_t ForgedItems[4];
-TreeNodeBatch ForgedBatch;
-TreeNodeDelivery Forged{&ForgedBatch, ForgedItems, 4};
-
-// The scan's side, on a thread of its own: first two foreign messages (a pointer to nowhere and
-// the forged delivery), then two batches with a parent named across them.
+// The scan's side, on a thread of its own: unless forging inside, first two foreign messages
+// (a pointer to nowhere and the forged delivery); then two batches with a parent named across
+// them.
 DWORD WINAPI ScanThread(void*) {
   const HWND tree = reinterpret_cast<HWND>(HandleTree);
-  SendMessageA(tree, kInsertTreeNodesMessage, 0, 0x10);
-  SendMessageA(tree, kInsertTreeNodesMessage, 0, reinterpret_cast<LPARAM>(&Forged));
+  if (!Traffic.forgeInside) {
+    SendMessageA(tree, kInsertTreeNodesMessage, 0, 0x10);
+    SendMessageA(tree, kInsertTreeNodesMessage, 0, reinterpret_cast<LPARAM>(&Forged));
+  }
   WindowsSystem system;
   TreeOutput output(system, true);
   const NodeNumber process = output.Add("1234 / handle_holder.exe", 0, 0);
@@ -181,16 +194,18 @@ DWORD WINAPI ScanThread(void*) {
 // The tree takes each batch itself when it has the receiver (one message per batch, answered
 // 1, no insert from the scan's thread); without it each node comes on its own. The tree is
 // the same either way. Foreign messages of the same number are answered 0, and nothing is
-// read or written through their pointers.
+// read or written through their pointers: sent between deliveries, and sent while a delivery
+// is announced, with its key or with its address.
 TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
   ForgedBatch.texts = std::string("forged\0", 7);
   ForgedBatch.nodes = {{0, 6, 0, 0}};
   void* handler = AddVectoredExceptionHandler(1, CountAccessViolations);
-  for (bool receiver : {true, false}) {
-    SCOPED_TRACE(receiver ? "with the receiver" : "without the receiver");
+  for (auto [receiver, forgeInside] : {std::pair{true, false}, {false, false}, {true, true}}) {
+    SCOPED_TRACE(forgeInside ? "forged inside the deliveries" : receiver ? "with the receiver" : "without the receiver");
     HWND tree = NewTree(receiver);
     if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
     Traffic = TreeTraffic{};
+    Traffic.forgeInside = forgeInside;
     Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProcedure)));
     HandleTree = reinterpret_cast<uintptr_t>(tree);
     AccessViolations = 0;
@@ -204,7 +219,8 @@ TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
     EXPECT_EQ(TreeItems(tree), (std::vector<std::string>{"1234 / handle_holder.exe 0/0 under ''", "Thread 4/4 under '1234 / handle_holder.exe'",
                                                          "Handle: 32772 11/11 under 'Thread'", "TID: 7 4/4 under 'Handle: 32772'",
                                                          "Handle: 32776 11/11 under 'Thread'"}));
-    if (receiver) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 1, 1})) << "two foreign messages, two batches";
+    if (forgeInside) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 0, 1, 0, 0, 0, 1})) << "three forged inside each batch";
+    else if (receiver) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 1, 1})) << "two foreign messages, two batches";
     EXPECT_EQ(Traffic.insertsFromOtherThreads, receiver ? 0 : 5);
     EXPECT_EQ(AccessViolations, 0);
     EXPECT_EQ(ForgedItems[0] + ForgedItems[1] + ForgedItems[2] + ForgedItems[3], 0u) << "written through a foreign pointer";
