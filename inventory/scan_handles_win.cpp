@@ -1,6 +1,7 @@
 // ScanHandles: builds the Windows system layer, takes the inventory and, in unattended mode,
-// writes the log file, asks the shell to open it and ends the program. A log file that could
-// not be written completely ends the program with exit code 1, so a caller can tell.
+// writes the log file, asks the shell to open it (where anyone can see it) and ends the
+// program. A log file that could not be written completely ends the program with exit code 1,
+// so a caller can tell.
 #include "inventory/scan_handles_win.h"
 
 #include <shellapi.h>
@@ -8,6 +9,7 @@
 #include "inventory/cost_trace_win.h"
 #include "inventory/end_at_ready_win.h"
 #include "inventory/inventory.h"
+#include "inventory/window_station_win.h"
 #include "inventory/windows_system_win.h"
 #include "shell/app_state.h"
 #include "shell/program_end_win.h"
@@ -44,8 +46,13 @@ DWORD WINAPI ScanHandles(void* /*unused*/) {
   }
 
   const bool written = WriteLogFile(BatchLogPath, LogText);
-  ShellExecuteA(GetDesktopWindow(), OpenVerb.c_str(), BatchLogPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  PauseMilliseconds(kPauseBeforeEndMilliseconds);
+  // On a window station nobody sees, the viewer would stay open there, with no one to close
+  // it, after every run; so the log is only written. The pause gives the shell's open time to
+  // start the viewer before the program ends; without one there is nothing to wait for.
+  if (WindowStationIsVisible()) {
+    ShellExecuteA(GetDesktopWindow(), OpenVerb.c_str(), BatchLogPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    PauseMilliseconds(kPauseBeforeEndMilliseconds);
+  }
   EndProgram(written ? 0 : 1);
 }
 
