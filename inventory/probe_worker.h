@@ -15,8 +15,9 @@ enum class WaitResult { Finished, Abandoned };
 constexpr int32_t kMaxWaitTicks = 50;
 constexpr int32_t kMaxStartTicks = 2000;
 
-// Waits for a question by the phase in its storage, in pauses of at most 1 ms that end when
-// the worker leaves its call. A question not yet entered (a worker still starting or not yet
+// Waits for a question by the phase in its storage, in pauses that end early when the worker
+// leaves its call. The bounds below are counts of pauses, not times: a pause is asked for
+// 1 ms, but lasts longer where the system's timer is coarse, and much longer under Wine. A question not yet entered (a worker still starting or not yet
 // back from its last question) is waited for up to 2,000 pauses and then given up without a
 // kill; a worker inside a call gets at most 50 pauses in that call and is killed when it is
 // still inside. Finished means the worker has left its last call and the results are

@@ -62,7 +62,8 @@ int32_t TypeIconIndexFor(const std::string& upperName) {
 //       for a hive on a slow network share. It is asked directly all the same: such waits are
 //       rare and end with their I/O (no program holds the lock at will, as a pending read
 //       holds a file's lock), and keys are among the most common handles, where a hand-over
-//       to the worker costs the most.
+//       to the worker costs the most. While such a wait lasts, the scan waits with it, with
+//       no bound.
 // Every type not listed (FILE, DEVICE, unknown and new types) keeps the bounded worker.
 bool NameQueryNeverWaits(const std::string& upperName) {
   static const char* const kNeverWaits[] = {"EVENT", "MUTANT", "SEMAPHORE", "TIMER", "KEYEDEVENT",

@@ -16,6 +16,7 @@
 
 #include "inventory/inventory.h"
 #include "inventory/probe_keeper_win.h"
+#include "inventory/probe_questions_win.h"
 #include "inventory/probe_worker.h"
 #include "inventory/windows_system_win.h"
 #include "shell/app_state.h"
@@ -130,28 +131,39 @@ TEST(InventoryProbe, AnAnswerEndsThePauseAtOnce) {
 }
 
 // Which thread asked each name question, counted by the name the question found: a named
-// event's name is asked on the scan thread itself, a file's name on the probe worker.
+// event's name is asked on the scan thread itself, a file's name on the probe worker. The
+// count is taken inside the name call, while the question's storage is still the asker's:
+// once the worker marks that it left the call, the scan may go on and free that storage.
 DWORD ScanThreadId;
+QueryObjectCall RealQueryObject;  // looked up before the scan starts
 volatile LONG EventNamesOnScanThread, EventNamesElsewhere, FileNamesOnWorker;
 
-bool RecordNameHas(const ProbeStorage& storage, const wchar_t* part) {
-  const auto* name = reinterpret_cast<const UNICODE_STRING*>(storage.NameQueryBuffer.data());
-  if (storage.nameStatus != 0 || name->Buffer == nullptr) return false;
-  return std::wstring(name->Buffer, name->Length / 2).find(part) != std::wstring::npos;
+// Whether the counted name holds `part`; compared in place, since a worker inside its call
+// must not allocate (it may be killed there).
+bool NameHas(const UNICODE_STRING& name, const wchar_t* part) {
+  const size_t length = name.Length / 2, partLength = wcslen(part);
+  for (size_t at = 0; name.Buffer != nullptr && at + partLength <= length; ++at)
+    if (wcsncmp(name.Buffer + at, part, partLength) == 0) return true;
+  return false;
+}
+
+LONG WINAPI CountedQueryObject(HANDLE handle, ULONG infoClass, void* buffer, ULONG size, ULONG* length) {
+  const LONG status = RealQueryObject(handle, infoClass, buffer, size, length);
+  const auto& name = *static_cast<const UNICODE_STRING*>(buffer);
+  const bool onScanThread = GetCurrentThreadId() == ScanThreadId;
+  if (status == 0 && NameHas(name, L"lurvik_probe_direct_"))
+    InterlockedIncrement(onScanThread ? &EventNamesOnScanThread : &EventNamesElsewhere);
+  if (status == 0 && NameHas(name, L"lurvik_probe_file.txt") && !onScanThread) InterlockedIncrement(&FileNamesOnWorker);
+  return status;
 }
 
 DWORD WINAPI CountedNameProbe(void* parameter) {
-  RealProbeProcedures().objectName(parameter);
-  const auto& storage = *static_cast<ProbeStorage*>(parameter);
-  if (RecordNameHas(storage, L"lurvik_probe_direct_"))
-    InterlockedIncrement(GetCurrentThreadId() == ScanThreadId ? &EventNamesOnScanThread : &EventNamesElsewhere);
+  AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject});
   return 0;
 }
 
 DWORD WINAPI CountedFileProbe(void* parameter) {
-  RealProbeProcedures().file(parameter);
-  if (RecordNameHas(*static_cast<ProbeStorage*>(parameter), L"lurvik_probe_file.txt") && GetCurrentThreadId() != ScanThreadId)
-    InterlockedIncrement(&FileNamesOnWorker);
+  AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject});
   return 0;
 }
 
@@ -189,6 +201,9 @@ TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   ASSERT_TRUE(file);
   ScanThreadId = GetCurrentThreadId();
+  RealQueryObject = reinterpret_cast<QueryObjectCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "ZwQueryObject")));
+  ASSERT_NE(RealQueryObject, nullptr);
   ScanOwnProcess(ProbeProcedures{CountedFileProbe, CountedNameProbe});
   EXPECT_EQ(CountInLog("BaseNamedObjects\\lurvik_probe_direct_"), 300u) << "names found in the log";
   EXPECT_EQ(EventNamesOnScanThread, 300) << "event names asked on the scan thread";
