@@ -94,9 +94,9 @@ class CostTracingSystem : public InventorySystem {
   std::string PathStripPath(const std::string& p) override { Timed t(costs[kPaths]); return s_.PathStripPath(p); }
   bool IsDBCSLeadByte(uint8_t b) override { return s_.IsDBCSLeadByte(b); }
   int32_t StartProbeWorker() override { Timed t(costs[kProbes]); return s_.StartProbeWorker(); }
-  void AskProbe(int32_t w, ProbeKind k, std::shared_ptr<ProbeStorage> st) override {
+  void AskProbe(int32_t w, ProbeKind k, ProbeTrip trip) override {
     Timed t(costs[kProbes]);
-    s_.AskProbe(w, k, std::move(st));
+    s_.AskProbe(w, k, std::move(trip));
   }
   bool AwaitProbe(int32_t w, uint32_t ms) override { Timed t(costs[kProbes]); return s_.AwaitProbe(w, ms); }
   void KillWorker(int32_t w) override { Timed t(costs[kProbes]); s_.KillWorker(w); }

@@ -1,5 +1,6 @@
 // ResolveHandleEntry with its PROCESS, THREAD, TOKEN and named-object branches (the FILE
-// branch is in hang_safe_queries.cpp) and the three duplication attempts.
+// branch is in hang_safe_queries.cpp, its duplication in file_stretch.cpp) and the three
+// duplication attempts.
 #include "inventory/handle_resolution.h"
 
 #include "inventory/ansi_characters.h"
@@ -21,18 +22,6 @@ constexpr uint32_t kProcessQueryInformationVmRead = 0x410;
 constexpr uint32_t kGenericRead = 0x80000000u;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr int32_t kUnresolvedImage = 11;
-
-// GENERIC_READ first; after a refusal the type's own query access; after a second refusal no
-// access at all. Any other error ends the attempts. Returns the copy or 0.
-SysHandle DuplicateWithFallbacks(InventorySystem& system, SysHandle owner, uint64_t handleValue, const TypeRow& row) {
-  const uint32_t attempts[3] = {kGenericRead, row.QueryAccessValue, 0};
-  for (uint32_t access : attempts) {
-    DuplicateResult result = system.DuplicateHandle(owner, handleValue, access);
-    if (result.ok) return result.handle;
-    if (result.lastError != kErrorAccessDenied) return 0;
-  }
-  return 0;
-}
 
 // The "Imagename: " line for a process handle, when its path has a drive letter.
 void AddImageLine(HandleResolution& resolution, SysHandle process) {
@@ -103,6 +92,20 @@ TypeRow& UnlistedTypeRow(ScanState& state, uint32_t typeNumber) {
   return row;
 }
 
+}  // namespace
+
+// GENERIC_READ first; after a refusal the type's own query access; after a second refusal no
+// access at all. Any other error ends the attempts. Returns the copy or 0.
+SysHandle DuplicateWithFallbacks(InventorySystem& system, SysHandle owner, uint64_t handleValue, const TypeRow& row) {
+  const uint32_t attempts[3] = {kGenericRead, row.QueryAccessValue, 0};
+  for (uint32_t access : attempts) {
+    DuplicateResult result = system.DuplicateHandle(owner, handleValue, access);
+    if (result.ok) return result.handle;
+    if (result.lastError != kErrorAccessDenied) return 0;
+  }
+  return 0;
+}
+
 // The current process opened for duplication, at its first entry that needs it; 0 when it
 // cannot be opened (then for each of its entries, as the opening is not tried again). The
 // label's handle, which kept the id from being reused until now, is closed after it.
@@ -115,13 +118,11 @@ SysHandle OwnerProcess(ScanState& state, uint32_t processId) {
   return state.OwnerProcess.value();
 }
 
-}  // namespace
-
 void AddDetail(HandleResolution& resolution, const std::string& text) {
   AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, text, resolution.DetailIconIndex);
 }
 
-void ResolveHandleEntry(ScanState& state, const HandleEntry& entry) {
+void ResolveHandleEntry(ScanState& state, const HandleSnapshot& snapshot, uint64_t index, const HandleEntry& entry) {
   // Hidden processes: no node, no log line, nothing opened.
   if (state.ProcessShown != 1) return;
   InventorySystem& system = state.system;
@@ -135,13 +136,17 @@ void ResolveHandleEntry(ScanState& state, const HandleEntry& entry) {
 
   TypeRow& row = TypeTable[rowNumber];
   HandleResolution resolution{state, row, AddHandleNode(state.Tree, row, entry.handleValue), 0, kUnresolvedImage};
-  if (const SysHandle owner = OwnerProcess(state, entry.ownerPid)) {
+  if (row.UpperName == "FILE") {  // duplicated and asked ahead, with the rest of its stretch
+    const PreparedFile file = state.Files.Take(state, snapshot, index);
+    OwnedHandle duplicate(system, file.duplicate);
+    resolution.duplicate = duplicate.value();
+    if (duplicate) ResolveFileHandle(resolution, file);
+  } else if (const SysHandle owner = OwnerProcess(state, entry.ownerPid)) {
     OwnedHandle duplicate(system, DuplicateWithFallbacks(system, owner, entry.handleValue, row));
     if (duplicate) {
       resolution.duplicate = duplicate.value();
       const std::string& upperName = row.UpperName;
       if (upperName == "PROCESS") ResolveProcessHandle(resolution);
-      else if (upperName == "FILE") ResolveFileHandle(resolution);
       else if (upperName == "THREAD") ResolveThreadHandle(resolution);
       else if (upperName == "TOKEN") ResolveTokenHandle(resolution);
       else ResolveNamedObject(resolution);

@@ -21,8 +21,9 @@ constexpr size_t kNameTextBytes = 10000;
 constexpr int32_t kFileTypeDisk = 1;
 constexpr int32_t kFileTypePipe = 3;
 
-// A name question's storage, with its record buffer; null when the buffer cannot be had.
-std::shared_ptr<ProbeStorage> NameQuestion(SysHandle handle) {
+}  // namespace
+
+std::shared_ptr<ProbeStorage> NewProbeQuestion(SysHandle handle) {
   try {
     std::shared_ptr<ProbeStorage> storage = std::make_shared<ProbeStorage>();
     storage->handle = handle;
@@ -32,6 +33,8 @@ std::shared_ptr<ProbeStorage> NameQuestion(SysHandle handle) {
     return nullptr;
   }
 }
+
+namespace {
 
 // The name in an answered question's record, as ANSI text of at most 2502 bytes.
 std::string NameOf(InventorySystem& system, const ProbeStorage& storage) {
@@ -49,31 +52,28 @@ std::string NameOf(InventorySystem& system, const ProbeStorage& storage) {
 }  // namespace
 
 std::string QueryObjectNameBounded(ScanState& state, SysHandle handle) {
-  std::shared_ptr<ProbeStorage> storage = NameQuestion(handle);
+  std::shared_ptr<ProbeStorage> storage = NewProbeQuestion(handle);
   if (!storage) return std::string();
   if (state.Probes.Ask(ProbeKind::ObjectName, storage) == WaitResult::Abandoned) return std::string();
   return NameOf(state.system, *storage);
 }
 
 std::string QueryObjectNameDirectly(ScanState& state, SysHandle handle) {
-  std::shared_ptr<ProbeStorage> storage = NameQuestion(handle);
+  std::shared_ptr<ProbeStorage> storage = NewProbeQuestion(handle);
   if (!storage) return std::string();
   state.system.AskDirectly(ProbeKind::ObjectName, *storage);
   return NameOf(state.system, *storage);
 }
 
-// One trip to the worker: the file's type, and in the same question the name of a disk file
-// or a pipe. A hung type leaves nothing; a hung name leaves the type (a pipe's image) only.
-void ResolveFileHandle(HandleResolution& resolution) {
+// The file's question, answered on the worker with its stretch: the file's type, and in the
+// same question the name of a disk file or a pipe. A hung type leaves nothing; a hung name
+// leaves the type (a pipe's image) only.
+void ResolveFileHandle(HandleResolution& resolution, const PreparedFile& file) {
   InventorySystem& system = resolution.state.system;
-  std::shared_ptr<ProbeStorage> probe = NameQuestion(resolution.duplicate);
-  if (!probe) return;
-  const WaitResult answered = resolution.state.Probes.Ask(ProbeKind::File, probe);
-  if (!FirstProbeCallAnswered(probe->phase)) return;
-  const int32_t fileType = probe->ProbedFileType;
+  if (!file.question || !FirstProbeCallAnswered(file.question->phase)) return;
+  const int32_t fileType = file.question->ProbedFileType;
   std::string& name = resolution.state.ImageNameBuffer;
-  name = answered == WaitResult::Finished ? NameOf(system, *probe) : std::string();
-  probe.reset();
+  name = file.answered == WaitResult::Finished ? NameOf(system, *file.question) : std::string();
 
   if (fileType == kFileTypePipe) {
     resolution.DetailIconIndex = 5;

@@ -62,6 +62,11 @@ struct ProbeStorage {
   std::vector<uint8_t> NameQueryBuffer;       // name: the object-name record, 10004 bytes
 };
 
+// The questions of one trip to the probe worker, answered in their order; at most
+// kMaxTripQuestions of them.
+using ProbeTrip = std::vector<std::shared_ptr<ProbeStorage>>;
+constexpr size_t kMaxTripQuestions = 64;
+
 // File: the file's type (first call) and, only for a disk file or a pipe, its name (second
 // call), in one trip to the worker. ObjectName: the name alone.
 enum class ProbeKind { File, ObjectName };
@@ -118,13 +123,15 @@ class InventorySystem {
 
   // Probe workers: one thread at a time answers the hang-prone questions of a scan in turn.
   // StartProbeWorker returns a worker number, 0 when no thread could be started. AskProbe
-  // hands the worker one question; the system layer keeps the question's storage for as long
-  // as the worker may touch it. AwaitProbe pauses at most `milliseconds` and returns early
-  // once the worker has left its call; false when the worker's thread has ended (or the
-  // number names no worker). KillWorker terminates a worker that is inside its call;
-  // EndProbeWorker tells a worker to end once it is back from its question. Neither waits.
+  // hands the worker a trip of questions of one kind (at most kMaxTripQuestions), which it
+  // answers one after another; it stops at a question the scan has given up before it began
+  // it. The system layer keeps the questions' storage for as long as the worker may touch it.
+  // AwaitProbe pauses at most `milliseconds` and returns early once the worker is back from
+  // its trip; false when the worker's thread has ended (or the number names no worker).
+  // KillWorker terminates a worker that is inside its call; EndProbeWorker tells a worker to
+  // end once it is back from its trip. Neither waits.
   virtual int32_t StartProbeWorker() = 0;
-  virtual void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) = 0;
+  virtual void AskProbe(int32_t worker, ProbeKind kind, ProbeTrip trip) = 0;
   virtual bool AwaitProbe(int32_t worker, uint32_t milliseconds) = 0;
   virtual void KillWorker(int32_t worker) = 0;
   virtual void EndProbeWorker(int32_t worker) = 0;

@@ -9,9 +9,14 @@
 // - InSecondCall, from EnterSecondProbeCall to LeaveProbeCall: the name call and the writing
 //   of its status. The type was written before the exchange that began this phase, so a kill
 //   here leaves it counting; the name record does not count.
-// - LeftCall: never killed; every result is complete.
+// - LeftCall: never killed; every result is complete. The worker then goes on to the next
+//   question of its trip (or back to its wait), in its own loop, which is never killed either:
+//   the scan claims a question only once the worker has entered it.
 // A claim that lands while the worker is between its call and its next exchange makes that
-// exchange fail: the worker then waits in the system to be terminated, and never writes again.
+// exchange fail: the worker then waits in the system to be terminated, and never writes again,
+// nor reaches a later question of its trip. A question given up while Starting makes the
+// worker return false without its call, and its loop ends the trip there, so a question the
+// scan has handed on to a new worker is never entered by two.
 #include "inventory/probe_questions_win.h"
 
 #include <climits>
@@ -44,22 +49,24 @@ void CallQueryName(ProbeStorage& storage, QueryObjectCall queryObject) {
 
 }  // namespace
 
-void AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
-  if (!EnterProbeCall(storage.phase)) return;
+bool AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
+  if (!EnterProbeCall(storage.phase)) return false;
   storage.ProbedFileType = static_cast<int32_t>(calls.fileType(HandleOf(storage)));
   if (!FileTypeHasName(storage.ProbedFileType)) {
     if (!LeaveProbeCall(storage.phase)) AwaitTermination();
-    return;
+    return true;
   }
   if (!EnterSecondProbeCall(storage.phase)) AwaitTermination();
   CallQueryName(storage, calls.queryObject);
   if (!LeaveProbeCall(storage.phase, kProbeInSecondCall)) AwaitTermination();
+  return true;
 }
 
-void AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
-  if (!EnterProbeCall(storage.phase)) return;
+bool AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
+  if (!EnterProbeCall(storage.phase)) return false;
   CallQueryName(storage, calls.queryObject);
   if (!LeaveProbeCall(storage.phase)) AwaitTermination();
+  return true;
 }
 
 }  // namespace lurvik

@@ -20,8 +20,9 @@ struct ProbeCalls {
 
 // The type of the file in storage.handle into ProbedFileType and, for a disk file or a pipe,
 // its name record into NameQueryBuffer with nameStatus and nameReply, marking the phases.
-void AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls);
-// The name record alone, marking the phases of one call.
-void AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls);
+// False when the question was given up before its first call (then no call is made).
+bool AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls);
+// The name record alone, marking the phases of one call; false as above.
+bool AnswerNameQuestion(ProbeStorage& storage, const ProbeCalls& calls);
 
 }  // namespace lurvik

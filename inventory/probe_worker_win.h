@@ -1,7 +1,8 @@
 // The probe worker threads of the Windows system layer. One thread at a time answers the
-// scan's hang-prone questions in turn: it waits for a question, enters its one system call,
-// leaves it and reports that it is done. A thread that was killed, given up or told to end
-// is handed to the ProbeKeeper with everything it may still touch.
+// scan's hang-prone questions in trips: it waits for a trip, answers its questions one after
+// another (each enters its calls and leaves them), and reports that it is back. A thread that
+// was killed, given up or told to end is handed to the ProbeKeeper with everything it may
+// still touch.
 #pragma once
 #include <windows.h>
 
@@ -17,7 +18,9 @@ namespace lurvik {
 
 // The two question procedures (ProbeKind::File and ProbeKind::ObjectName); each makes its
 // system calls on the handle in its ProbeStorage, marks its phases there and writes only into
-// that storage. Tests may put in procedures of their own.
+// that storage. Each returns 1 when it left its calls itself, 0 when it found the question
+// given up before its first call: the worker then goes no further in its trip. Tests may put
+// in procedures of their own.
 struct ProbeProcedures {
   LPTHREAD_START_ROUTINE file;
   LPTHREAD_START_ROUTINE objectName;
@@ -31,7 +34,7 @@ class ProbeWorkerThreads {
   ProbeWorkerThreads& operator=(const ProbeWorkerThreads&) = delete;
 
   int32_t Start();
-  void Ask(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage);
+  void Ask(int32_t worker, ProbeKind kind, ProbeTrip trip);
   bool Await(int32_t worker, uint32_t milliseconds);
   void Kill(int32_t worker);
   void End(int32_t worker);
@@ -41,13 +44,16 @@ class ProbeWorkerThreads {
   size_t TrackedCount() const { return keeper_.TrackedCount(); }
 
   // What the worker thread reads. It allocates nothing and takes no lock: it may be killed.
+  // The scan writes a trip only while the worker waits for one (it is back from the last, or
+  // not yet started), before it sets `asked`.
   struct Mailbox {
-    SystemHandle asked;     // auto-reset: a question (set with the scan's first pause for it), or the end
-    SystemHandle answered;  // auto-reset: the worker is back from a question
-    std::atomic<ProbeStorage*> question{nullptr};
+    SystemHandle asked;     // auto-reset: a trip (set with the scan's first pause for it), or the end
+    SystemHandle answered;  // auto-reset: the worker is back from a trip
+    std::atomic<ProbeStorage*> questions[kMaxTripQuestions] = {};
+    std::atomic<size_t> questionCount{0};
     std::atomic<LPTHREAD_START_ROUTINE> procedure{nullptr};
     std::atomic<bool> ending{false};
-    std::shared_ptr<ProbeStorage> heldQuestion;  // the question's storage; the worker never touches this reference
+    ProbeTrip heldTrip;  // the questions' storage; the worker never touches these references
   };
 
  private:

@@ -108,7 +108,7 @@ void WalkHandleSnapshot(ScanState& state, const HandleSnapshot& snapshot) {
   for (uint64_t EntryNumber = 1; EntryNumber <= EntryCount && snapshot.Entry(EntryNumber - 1, entry);) {
     state.ImageNameBuffer.clear();
     if (static_cast<int64_t>(entry.ownerPid) != state.CurrentPid) StartProcess(state, entry.ownerPid);
-    ResolveHandleEntry(state, entry);
+    ResolveHandleEntry(state, snapshot, EntryNumber - 1, entry);
     state.Tree.SendIfDue();
     ++EntryNumber;
     // The bar's range is 0 to 100; the last positions overshoot and the bar clamps them.

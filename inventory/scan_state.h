@@ -9,6 +9,7 @@
 #include <string>
 
 #include "inventory/device_paths.h"
+#include "inventory/file_stretch.h"
 #include "inventory/inventory_system.h"
 #include "inventory/owned_handle.h"
 #include "inventory/probe_worker.h"
@@ -27,6 +28,7 @@ struct ScanState {
         Probes(machine),
         Tree(machine, BatchLogPath.empty()),
         Drives(machine),
+        Files(machine),
         LabelProcess(machine, 0),
         OwnerProcess(machine, 0) {}
 
@@ -34,6 +36,7 @@ struct ScanState {
   ProbeWorker Probes;               // asks the hang-prone questions; ends with the scan
   TreeOutput Tree;                  // the nodes, in batches to the main thread (interactive only)
   DriveMap Drives;                  // the drive letters' devices, read once
+  FileStretch Files;                // the copies and answers of the coming file entries
   uint32_t ProcessQueryAccess = 0;  // 0x1000 above Windows XP, else 0x400
   int64_t CurrentPid = -1;          // -1 before the first entry
   std::string ProcessLabel;

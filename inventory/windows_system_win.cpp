@@ -55,13 +55,11 @@ ULONG BufferSize(const std::vector<uint8_t>& buffer) {
 // The probe worker's question procedures with the real system calls (see
 // probe_questions_win.cpp for their phases and where a kill can land).
 DWORD WINAPI FileProbe(void* parameter) {
-  AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress});
-  return 0;
+  return AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress}) ? 1 : 0;
 }
 
 DWORD WINAPI ObjectNameProbe(void* parameter) {
-  AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress});
-  return 0;
+  return AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress}) ? 1 : 0;
 }
 
 void* EntryPointAddress(EntryPoint entry) {
@@ -252,10 +250,11 @@ bool WindowsSystem::IsDBCSLeadByte(uint8_t byte) { return ::IsDBCSLeadByte(byte)
 
 int32_t WindowsSystem::StartProbeWorker() { return probes_.Start(); }
 
-void WindowsSystem::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
-  // The record buffer comes sized with the question: the worker must not allocate.
-  if (storage) NoteRecordAddress(*storage);
-  probes_.Ask(worker, kind, std::move(storage));
+void WindowsSystem::AskProbe(int32_t worker, ProbeKind kind, ProbeTrip trip) {
+  // The record buffers come sized with the questions: the worker must not allocate.
+  for (const auto& question : trip)
+    if (question) NoteRecordAddress(*question);
+  probes_.Ask(worker, kind, std::move(trip));
 }
 
 bool WindowsSystem::AwaitProbe(int32_t worker, uint32_t milliseconds) { return probes_.Await(worker, milliseconds); }

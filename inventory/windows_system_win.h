@@ -50,7 +50,7 @@ class WindowsSystem : public InventorySystem {
   bool IsDBCSLeadByte(uint8_t byte) override;
 
   int32_t StartProbeWorker() override;
-  void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
+  void AskProbe(int32_t worker, ProbeKind kind, ProbeTrip trip) override;
   bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
   void KillWorker(int32_t worker) override;
   void EndProbeWorker(int32_t worker) override;

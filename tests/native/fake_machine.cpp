@@ -189,6 +189,7 @@ DuplicateResult FakeMachine::DuplicateHandle(SysHandle ownerProcess, uint64_t ha
   if (!errors.empty()) errors.erase(errors.begin());
   if (error != 0) return {false, error, 0};
   open[nextHandle_] = {0, &object->second};
+  mostCopiesOpen = std::max(mostCopiesOpen, std::count_if(open.begin(), open.end(), [](const auto& h) { return h.second.second != nullptr; }));
   return {true, 0, (nextHandle_ += 4) - 4};
 }
 
@@ -216,39 +217,51 @@ bool FakeMachine::LookupTokenUserName(SysHandle token, std::string& accountName)
 int32_t FakeMachine::StartProbeWorker() {
   if (failProbeStarts) return 0;
   ++workersStarted;
-  workers_[nextWorker_] = Worker{ProbeKind::File, nullptr, {}, 0, 0, 0};
+  workers_[nextWorker_] = Worker{ProbeKind::File, {}, {}, 0, 0, 0};
   return nextWorker_++;
 }
 
-void FakeMachine::AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) {
+void FakeMachine::AskProbe(int32_t worker, ProbeKind kind, ProbeTrip trip) {
   auto found = workers_.find(worker);
   if (found == workers_.end()) return;
-  ++questionsAsked;
+  ++tripsAsked;
+  questionsAsked += static_cast<int>(trip.size());
+  if (trip.size() > kMaxTripQuestions) ADD_FAILURE() << "a trip of " << trip.size() << " questions";
   Worker& w = found->second;
-  w.kind = kind, w.question = std::move(storage), w.object = Object(w.question->handle);
-  w.startLeft = w.object.probeStartPauses, w.callLeft = kind == ProbeKind::File ? w.object.fileTypePolls : w.object.namePolls;
+  w.kind = kind, w.trip.assign(trip.begin(), trip.end());
+  TakeNextQuestion(w);
   AdvanceWorker(w);
 }
 
+void FakeMachine::TakeNextQuestion(Worker& w) {
+  if (w.trip.empty()) return;
+  w.object = Object(w.trip.front()->handle);
+  w.startLeft = w.object.probeStartPauses, w.callLeft = w.kind == ProbeKind::File ? w.object.fileTypePolls : w.object.namePolls;
+}
+
 // Passes every phase whose pauses are used up, as the worker's thread would: takes the question
-// and enters its call unless it was given up; a file question writes the type and, for a disk
-// file or a pipe, goes on into its name call; writes the name and leaves; and is busy for the
-// question's end pauses before it can take the next one.
+// and enters its call unless it was given up (which ends the trip); a file question writes the
+// type and, for a disk file or a pipe, goes on into its name call; writes the name and leaves;
+// is busy for the question's end pauses; and goes on with the next question of its trip.
 void FakeMachine::AdvanceWorker(Worker& w) {
-  if (!w.question || w.backLeft != 0 || w.startLeft != 0) return;
-  ProbeStorage& storage = *w.question;
-  if (storage.phase == kProbeStarting) EnterProbeCall(storage.phase);
-  if (storage.phase == kProbeInCall && w.callLeft == 0 && w.kind == ProbeKind::File) {
-    storage.ProbedFileType = w.object.fileType;
-    if (FileTypeHasName(w.object.fileType) && EnterSecondProbeCall(storage.phase)) w.callLeft = w.object.namePolls;
+  while (!w.trip.empty() && w.backLeft == 0 && w.startLeft == 0) {
+    ProbeStorage& storage = *w.trip.front();
+    if (storage.phase == kProbeStarting && !EnterProbeCall(storage.phase)) return w.trip.clear();
+    if (storage.phase == kProbeInCall && w.callLeft == 0 && w.kind == ProbeKind::File) {
+      storage.ProbedFileType = w.object.fileType;
+      if (FileTypeHasName(w.object.fileType) && EnterSecondProbeCall(storage.phase)) w.callLeft = w.object.namePolls;
+    }
+    const int32_t call = storage.phase;
+    if ((call == kProbeInCall || call == kProbeInSecondCall) && w.callLeft == 0) {
+      if (w.kind == ProbeKind::ObjectName || call == kProbeInSecondCall) AnswerName(w.object, storage);
+      LeaveProbeCall(storage.phase, call);
+      w.backLeft = w.object.probeEndPauses;
+    }
+    if (storage.phase == kProbeInCall || storage.phase == kProbeInSecondCall) return;  // still inside
+    if (storage.phase != kProbeLeftCall) return w.trip.clear();  // claimed for the kill
+    w.trip.pop_front();
+    TakeNextQuestion(w);
   }
-  const int32_t call = storage.phase;
-  if ((call == kProbeInCall || call == kProbeInSecondCall) && w.callLeft == 0) {
-    if (w.kind == ProbeKind::ObjectName || call == kProbeInSecondCall) AnswerName(w.object, storage);
-    LeaveProbeCall(storage.phase, call);
-    w.backLeft = w.object.probeEndPauses;
-  }
-  if (storage.phase != kProbeInCall && storage.phase != kProbeInSecondCall) w.question.reset();  // answered, or given up
 }
 
 void FakeMachine::AnswerName(const FakeObject& object, ProbeStorage& storage) {
@@ -269,8 +282,8 @@ bool FakeMachine::AwaitProbe(int32_t worker, uint32_t milliseconds) {
   ++pauses;
   clock += milliseconds;
   for (auto& [number, w] : workers_) {
-    const int32_t phase = w.question ? w.question->phase.load() : kProbeStarting;
-    int& left = w.backLeft != 0 || !w.question ? w.backLeft : phase == kProbeInCall || phase == kProbeInSecondCall ? w.callLeft : w.startLeft;
+    const int32_t phase = w.trip.empty() ? kProbeStarting : w.trip.front()->phase.load();
+    int& left = w.backLeft != 0 || w.trip.empty() ? w.backLeft : phase == kProbeInCall || phase == kProbeInSecondCall ? w.callLeft : w.startLeft;
     if (left > 0) --left;
     AdvanceWorker(w);
   }

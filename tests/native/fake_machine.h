@@ -3,6 +3,7 @@
 // positions and the calls the tests check.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -87,10 +88,11 @@ class FakeMachine : public InventorySystem {
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
-  std::map<uint32_t, int> unheldOpens;  // by access: opens of an id to which no handle was open
+  std::map<uint32_t, int> unheldOpens;
+  std::ptrdiff_t mostCopiesOpen = 0;  // duplicated handles open at one time, at most  // by access: opens of an id to which no handle was open
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
-  int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
+  int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, tripsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
       debugPrivilegeCalls = 0, directQuestions = 0, dosDeviceQueries = 0, creationTimeQueries = 0;
   std::map<SysHandle, std::pair<uint32_t, FakeObject*>> open;  // process id, or the duplicated object
 
@@ -127,7 +129,7 @@ class FakeMachine : public InventorySystem {
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
   int32_t StartProbeWorker() override;
-  void AskProbe(int32_t worker, ProbeKind kind, std::shared_ptr<ProbeStorage> storage) override;
+  void AskProbe(int32_t worker, ProbeKind kind, ProbeTrip trip) override;
   bool AwaitProbe(int32_t worker, uint32_t milliseconds) override;
   void KillWorker(int32_t worker) override { kills += static_cast<int>(workers_.erase(worker)); }
   void EndProbeWorker(int32_t worker) override { workersEnded += static_cast<int>(workers_.erase(worker)); }
@@ -137,9 +139,11 @@ class FakeMachine : public InventorySystem {
   void SetProgressPosition(int32_t position) override { progress.push_back(position); }
 
  private:
-  // A probe worker and its question; the pauses left before it takes the question (the end of
-  // its last one, then its start) and in its call.
-  struct Worker { ProbeKind kind; std::shared_ptr<ProbeStorage> question; FakeObject object; int backLeft, startLeft, callLeft; };
+  // A probe worker and the questions left of its trip (the first is the one it is at); the
+  // pauses left before it takes that question (the end of the last one, then its start) and
+  // in its call.
+  struct Worker { ProbeKind kind; std::deque<std::shared_ptr<ProbeStorage>> trip; FakeObject object; int backLeft, startLeft, callLeft; };
+  void TakeNextQuestion(Worker& worker);
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
   uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
   std::vector<uint8_t> ProcessListReply();

@@ -33,7 +33,8 @@ TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
             "Handle: 16 [11]\n  Name of Object: \\" + std::string(2501, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 20 [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n"
             "Handle: 24 [11]\n  Name of Object: \\" + std::string(2500, 'n') + " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n");
-  EXPECT_EQ(m.questionsAsked, 7) << "one trip to the worker per file, its type and name together";
+  EXPECT_EQ(m.questionsAsked, 7) << "one question per file, its type and name together";
+  EXPECT_EQ(m.tripsAsked, 1) << "the process's seven files in one trip";
   EXPECT_EQ(m.directQuestions, 3) << "event names on the scan thread";
   EXPECT_EQ(m.workersStarted, 1);
   EXPECT_EQ(m.workersEnded, 1) << "told to end with the scan";
@@ -105,35 +106,75 @@ TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
   }
 }
 
-// A file's type and name go to the worker in one trip, and each call has its own bound of 50
-// pauses, counted from the first look that finds the worker inside it. A hung call is killed;
-// the next file goes to a new worker; the lines are those of two questions asked in turn: a
-// hung type leaves the access line alone (image 11), a hung name leaves the type (a pipe's 5).
-TEST_F(InventoryTest, AFilesTwoQuestionsGoInOneTripEachCallWithItsOwnBound) {
-  const std::string kNext = "Handle: 20 [11]\n  Filename: C:\\next.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n";
-  struct Case { const char* what; int32_t fileType; int typePolls, namePolls; const char* lines; const char* effort; } cases[] = {
-      {"the type hangs", 3, kHangs, 0, "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n", "50 pauses, 1 kills, 2 workers"},
-      {"the name hangs", 3, 0, kHangs, "  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n", "50 pauses, 1 kills, 2 workers"},
-      {"both hang: killed in the type's call", 1, kHangs, kHangs, "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n",
-       "50 pauses, 1 kills, 2 workers"},
-      {"the type takes 30 pauses, then the name hangs for 50 more", 3, 30, kHangs,
-       "  Opened with Access Rights: 0x1 (0x1F01FF) [5]\n", "80 pauses, 1 kills, 2 workers"},
-      {"the type takes 30 pauses, the name leaves in the last of its own 50", 1, 30, 50,
-       "  Filename: C:\\a.txt [7]\n  Opened with Access Rights: 0x1 (0x1F01FF) [7]\n", "80 pauses, 0 kills, 1 workers"},
-      {"a character device: its name, which would hang, is not asked", 2, 0, kHangs,
-       "  Opened with Access Rights: 0x1 (0x1F01FF) [11]\n", "0 pauses, 0 kills, 1 workers"},
+// The files of a stretch (the coming entries of one process, at most 64) go to the worker in
+// one trip. Each call has its own bound of 50 pauses, counted from the first look that finds
+// the worker inside it; a hung call is killed, and the files after it go to a new worker in a
+// trip of their own; a question that never begins is given up after 2,000 pauses without a
+// kill. The lines are those of files asked one by one. Kinds, one handle each (value 4, 8, 12,
+// ...): F a file, P a pipe, C a character device (whose name, which would hang, is not asked),
+// e a named event (asked on the scan thread), T a file whose type hangs, N a pipe whose name
+// hangs, L a file whose type takes 30 pauses and whose name then hangs, Q one whose type takes
+// 30 and whose name leaves in the last of its own 50, D a character device whose type takes
+// 40 pauses, S a question the worker never begins;
+// | moves the handles after it to process 600.
+TEST_F(InventoryTest, TheFilesOfAStretchGoInOneTripEachCallWithItsOwnBound) {
+  struct Case { const char* what; std::string kinds; const char* effort; } cases[] = {
+      {"one file", "F", "0 pauses, 0 kills, 1 workers, 1 trips"},
+      {"files among other types", "FeFPeC", "0 pauses, 0 kills, 1 workers, 1 trips"},
+      {"a change of process ends the stretch", "FP|FF", "0 pauses, 0 kills, 1 workers, 2 trips"},
+      {"a stretch ends after 64 entries", std::string(70, 'F'), "0 pauses, 0 kills, 1 workers, 2 trips"},
+      {"the type hangs first", "TFP", "50 pauses, 1 kills, 2 workers, 2 trips"},
+      {"the type hangs in the middle", "FTP", "50 pauses, 1 kills, 2 workers, 2 trips"},
+      {"the type hangs last", "FPT", "50 pauses, 1 kills, 1 workers, 1 trips"},
+      {"the name hangs first", "NFP", "50 pauses, 1 kills, 2 workers, 2 trips"},
+      {"the name hangs in the middle", "FNP", "50 pauses, 1 kills, 2 workers, 2 trips"},
+      {"the name hangs last", "FPN", "50 pauses, 1 kills, 1 workers, 1 trips"},
+      {"every question hangs", "TNL", "180 pauses, 3 kills, 3 workers, 3 trips"},
+      {"a slow type, then the name's own 50 pauses", "QF", "80 pauses, 0 kills, 1 workers, 1 trips"},
+      {"two slow types in a row, each with its own 50 pauses", "DD", "80 pauses, 0 kills, 1 workers, 1 trips"},
+      {"a question never begun is given up, not killed", "FSF", "2000 pauses, 0 kills, 2 workers, 2 trips"},
+      {"after a kill in one process, the next one's stretch", "FT|F", "50 pauses, 1 kills, 2 workers, 2 trips"},
   };
   for (const Case& c : cases) {
     SetUp();
-    m.AddHandle(500, Type(kFile), 0x10, 1,
-                {.fileType = c.fileType, .name = u"\\Device\\HarddiskVolume2\\a.txt", .fileTypePolls = c.typePolls, .namePolls = c.namePolls});
-    m.AddHandle(500, Type(kFile), 0x14, 1, {.fileType = 1, .name = u"\\Device\\HarddiskVolume2\\next.txt"});
+    uint32_t pid = 500;
+    std::string files, events;  // the lines expected under each type node
+    for (size_t k = 0; k < c.kinds.size(); ++k) {
+      const char kind = c.kinds[k];
+      if (kind == '|') {
+        files += events, events.clear(), pid = 600;
+        continue;
+      }
+      const std::string value = std::to_string(4 * (k + 1)), n = std::to_string(k);
+      FakeObject object{.fileType = 1, .name = Widen("\\Device\\HarddiskVolume2\\f" + n + ".txt")};
+      if (kind == 'P' || kind == 'N') object.fileType = 3, object.name = Widen("\\Device\\NamedPipe\\p" + n);
+      if (kind == 'C' || kind == 'D') object.fileType = 2, object.namePolls = kHangs;
+      if (kind == 'D') object.fileTypePolls = 40;
+      if (kind == 'T') object.fileTypePolls = kHangs;
+      if (kind == 'N') object.namePolls = kHangs;
+      if (kind == 'L' || kind == 'Q') object.fileTypePolls = 30, object.namePolls = kind == 'L' ? kHangs : 50;
+      if (kind == 'S') object.probeStartPauses = kHangs;
+      if (kind == 'e') {
+        m.AddHandle(pid, Type(kEvent), 4 * (k + 1), 1, {.name = Widen("\\BaseNamedObjects\\e" + n)});
+        events += "Handle: " + value + " [11]\n  Name of Object: \\BaseNamedObjects\\e" + n +
+                  " [11]\n  Opened with Access Rights: 0x1 (0x1F0003) [11]\n";
+        continue;
+      }
+      m.AddHandle(pid, Type(kFile), 4 * (k + 1), 1, object);
+      const std::string access = "  Opened with Access Rights: 0x1 (0x1F01FF) ";
+      files += "Handle: " + value + " [11]\n";
+      if (kind == 'F' || kind == 'Q') files += "  Filename: C:\\f" + n + ".txt [7]\n" + access + "[7]\n";
+      else if (kind == 'P') files += "  Name of Object: \\Device\\NamedPipe\\p" + n + " [5]\n" + access + "[5]\n";
+      else files += access + (kind == 'N' ? "[5]\n" : "[11]\n");
+    }
     TakeInventory(m);
-    EXPECT_EQ(HandleLines(), "Handle: 16 [11]\n" + std::string(c.lines) + kNext) << c.what;
-    EXPECT_EQ(std::to_string(m.pauses) + " pauses, " + std::to_string(m.kills) + " kills, " + std::to_string(m.workersStarted) + " workers",
+    EXPECT_EQ(HandleLines(), files + events) << c.what;
+    EXPECT_EQ(std::to_string(m.pauses) + " pauses, " + std::to_string(m.kills) + " kills, " + std::to_string(m.workersStarted) +
+                  " workers, " + std::to_string(m.tripsAsked) + " trips",
               c.effort)
         << c.what;
-    EXPECT_EQ(m.questionsAsked, 2) << c.what;
+    EXPECT_EQ(m.workersStarted - m.kills, m.workersEnded) << c.what << ": every worker not killed is told to end";
+    EXPECT_LE(m.mostCopiesOpen, 64) << c.what << ": one stretch's copies at a time";
   }
 }
 
