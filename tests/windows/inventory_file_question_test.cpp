@@ -1,8 +1,9 @@
-// The file question on real threads, through the real question procedure with system calls
-// that hang: a file whose type call hangs, one whose name call hangs (after a type call of
-// 30 ms), one whose both calls would hang. Each is killed inside its hung call within that
-// call's own bound of 50 pauses, what the question learnt before it counts, and the next file
-// is answered by a new worker thread. A character device's name is not asked.
+// The file questions of a trip on real threads, through the real question procedure with
+// system calls that hang: three files in one trip, of which one (first, in the middle or
+// last) or all hang in their type call or, after a type call of 30 ms, in their name call.
+// Each hung call is killed inside it within its own bound of 50 pauses, what its question
+// learnt before counts, the files before it are answered by the same worker and the files
+// after it by a new one. A character device's name is not asked.
 #include <windows.h>
 #include <winternl.h>
 
@@ -10,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "inventory/probe_questions_win.h"
 #include "inventory/probe_worker.h"
@@ -20,37 +22,45 @@ using namespace lurvik;
 
 namespace {
 
-HANDLE TypeHangs, NameHangs;  // the handle whose type call, or name call, hangs until Release
+constexpr int kFiles = 3;
+enum HangIn { kNone, kType, kName };
+HANDLE Files[kFiles];
+HangIn Hangs[kFiles];
+DWORD CallingThread[kFiles], HungCallStarted[kFiles];
 HANDLE Release;
-DWORD CallingThread, NameCallStarted;
 volatile LONG NameCalls;
 volatile LONG HungCallsReturned;
 QueryObjectCall RealQueryObject;
 
-void Hang() {
+int FileNumber(HANDLE file) {
+  for (int i = 0; i < kFiles; ++i)
+    if (Files[i] == file) return i;
+  return -1;
+}
+
+void HangUntilReleased(int file) {
+  HungCallStarted[file] = GetTickCount();
   WaitForSingleObject(Release, INFINITE);
   InterlockedIncrement(&HungCallsReturned);  // a call killed inside never gets here
 }
 
 DWORD WINAPI TypeCall(HANDLE file) {
-  CallingThread = GetCurrentThreadId();
-  if (file == TypeHangs) Hang();
-  if (file == NameHangs) Sleep(30);  // a slow type call before the name's hang
+  const int number = FileNumber(file);
+  if (number >= 0) CallingThread[number] = GetCurrentThreadId();
+  if (number >= 0 && Hangs[number] == kType) HangUntilReleased(number);
+  if (number >= 0 && Hangs[number] == kName) Sleep(30);  // a slow type call before the name's hang
   return GetFileType(file);
 }
 
 LONG WINAPI NameCall(HANDLE file, ULONG infoClass, void* buffer, ULONG size, ULONG* length) {
   InterlockedIncrement(&NameCalls);
-  if (file == NameHangs) {
-    NameCallStarted = GetTickCount();
-    Hang();
-  }
+  const int number = FileNumber(file);
+  if (number >= 0 && Hangs[number] == kName) HangUntilReleased(number);
   return RealQueryObject(file, infoClass, buffer, size, length);
 }
 
 DWORD WINAPI FileProbeWithHangs(void* storage) {
-  AnswerFileQuestion(*static_cast<ProbeStorage*>(storage), {TypeCall, NameCall});
-  return 0;
+  return AnswerFileQuestion(*static_cast<ProbeStorage*>(storage), {TypeCall, NameCall}) ? 1 : 0;
 }
 
 std::shared_ptr<ProbeStorage> FileQuestion(HANDLE file) {
@@ -68,50 +78,58 @@ std::wstring NameIn(const ProbeStorage& storage) {
 
 }  // namespace
 
-TEST(FileQuestion, EachHungCallIsKilledWithinItsOwnBoundAndTheNextFileGoesToANewWorker) {
+TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterItGoToANewWorker) {
   RealQueryObject = reinterpret_cast<QueryObjectCall>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "ZwQueryObject")));
   SystemHandle release(Release = CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  SystemHandle file(CreateFileA("lurvik_file_question.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  ASSERT_TRUE(file);
+  std::vector<SystemHandle> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.emplace_back(CreateFileA(("lurvik_file_question_" + std::to_string(i) + ".txt").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    ASSERT_TRUE(files.back());
+    Files[i] = files.back().Get();
+  }
   WindowsSystem system(ProbeProcedures{FileProbeWithHangs, RealProbeProcedures().objectName});
   ProbeWorker probes(system);
   const struct {
     const char* what;
-    bool typeHangs, nameHangs, typeCounts, nameCalled;
+    HangIn hangs[kFiles];
   } cases[] = {
-      {"the type hangs", true, false, false, false},
-      {"the name hangs after a type call of 30 ms", false, true, true, true},
-      {"both hang: killed in the type call", true, true, false, false},
+      {"the first file's type hangs", {kType, kNone, kNone}},
+      {"the middle file's name hangs", {kNone, kName, kNone}},
+      {"the last file's type hangs", {kNone, kNone, kType}},
+      {"every file hangs", {kName, kType, kName}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TypeHangs = c.typeHangs ? file.Get() : nullptr;
-    NameHangs = c.nameHangs ? file.Get() : nullptr;
-    NameCallStarted = 0;
-    auto hung = FileQuestion(file.Get());
+    ProbeTrip trip;
+    for (int i = 0; i < kFiles; ++i) {
+      Hangs[i] = c.hangs[i];
+      HungCallStarted[i] = CallingThread[i] = 0;
+      trip.push_back(FileQuestion(Files[i]));
+    }
     const DWORD asked = GetTickCount();
-    EXPECT_EQ(probes.Ask(ProbeKind::File, hung), WaitResult::Abandoned);
+    const std::vector<WaitResult> results = probes.AskAll(ProbeKind::File, trip);
     const DWORD done = GetTickCount();
-    const DWORD hungThread = CallingThread;
-    EXPECT_EQ(FirstProbeCallAnswered(hung->phase), c.typeCounts) << "the type counts";
-    if (c.typeCounts) EXPECT_EQ(hung->ProbedFileType, 1) << "FILE_TYPE_DISK";
-    EXPECT_EQ(NameCallStarted != 0, c.nameCalled) << "the name call was made";
-    // From the start of the hung call to the scan's return: that call's 50 pauses, not what
-    // was left of the type's, and nothing like the 2 s of a question not yet entered.
-    const DWORD hangLasted = done - (c.typeHangs ? asked : NameCallStarted);
-    EXPECT_TRUE(hangLasted >= 45 && hangLasted <= 500) << "the hung call lasted " << hangLasted << " ms";
-    SystemHandle thread(OpenThread(SYNCHRONIZE, FALSE, hungThread));
-    ASSERT_TRUE(thread);
-    EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0) << "the hung worker was terminated";
-
-    TypeHangs = NameHangs = nullptr;
-    auto next = FileQuestion(file.Get());
-    EXPECT_EQ(probes.Ask(ProbeKind::File, next), WaitResult::Finished);
-    EXPECT_NE(CallingThread, hungThread) << "the next file went to the killed worker";
-    EXPECT_EQ(next->ProbedFileType, 1);
-    EXPECT_NE(NameIn(*next).find(L"lurvik_file_question.txt"), std::wstring::npos);
+    int hungCalls = 0;
+    for (int i = 0; i < kFiles; ++i) {
+      SCOPED_TRACE(testing::Message() << "file " << i);
+      EXPECT_EQ(results[i], c.hangs[i] == kNone ? WaitResult::Finished : WaitResult::Abandoned);
+      EXPECT_EQ(FirstProbeCallAnswered(trip[i]->phase), c.hangs[i] != kType) << "the type counts";
+      if (c.hangs[i] != kType) EXPECT_EQ(trip[i]->ProbedFileType, 1) << "FILE_TYPE_DISK";
+      if (c.hangs[i] == kNone)
+        EXPECT_NE(NameIn(*trip[i]).find(L"lurvik_file_question_" + std::to_wstring(i)), std::wstring::npos);
+      if (i > 0) EXPECT_EQ(CallingThread[i] == CallingThread[i - 1], c.hangs[i - 1] == kNone) << "the same worker as the file before";
+      if (c.hangs[i] == kNone) continue;
+      ++hungCalls;
+      // A thread of this process that its id no longer opens has ended and been released.
+      SystemHandle thread(OpenThread(SYNCHRONIZE, FALSE, CallingThread[i]));
+      if (thread) EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0) << "the hung worker was terminated";
+    }
+    // Each hung call gets its own 50 pauses from its start, not what was left of another's,
+    // and nothing like the 2 s of a question not yet entered.
+    const DWORD lasted = done - asked;
+    EXPECT_TRUE(lasted >= 45u * hungCalls && lasted <= 500u * hungCalls) << hungCalls << " hung calls took " << lasted << " ms";
   }
   SystemHandle device(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   auto character = FileQuestion(device.Get());

@@ -39,10 +39,11 @@ extern PIMAGE_TLS_CALLBACK CountThreadStartCallback;
 __attribute__((used, section(".CRT$XLY"))) PIMAGE_TLS_CALLBACK CountThreadStartCallback = CountThreadStart;
 }
 
-// Where the test procedure waits for Release; it leaves in its storage how far it got and
-// notes the thread that took the question.
+// Where the test procedure waits for Release (for HeldQuestion alone, when that is set); it
+// leaves in its storage how far it got and notes the thread that took the question.
 enum Hold { kNoHold, kBeforeCall, kInCall, kAfterCall };
 Hold HeldAt;
+ProbeStorage* HeldQuestion;
 HANDLE Release;
 DWORD AnsweringThread;
 constexpr int32_t kResult = 42, kReturnedWithoutCall = -5;
@@ -50,7 +51,7 @@ constexpr int32_t kResult = 42, kReturnedWithoutCall = -5;
 DWORD WINAPI HeldProbe(void* parameter) {
   auto* storage = static_cast<ProbeStorage*>(parameter);
   AnsweringThread = GetCurrentThreadId();
-  if (HeldAt == kBeforeCall) WaitForSingleObject(Release, INFINITE);
+  if (HeldAt == kBeforeCall && (HeldQuestion == nullptr || HeldQuestion == storage)) WaitForSingleObject(Release, INFINITE);
   if (!EnterProbeCall(storage->phase)) {
     storage->ProbedFileType = kReturnedWithoutCall;
     return 0;
@@ -59,7 +60,7 @@ DWORD WINAPI HeldProbe(void* parameter) {
   storage->ProbedFileType = kResult;
   if (!LeaveProbeCall(storage->phase)) Sleep(INFINITE);
   if (HeldAt == kAfterCall) WaitForSingleObject(Release, INFINITE);
-  return 0;
+  return 1;
 }
 
 // Waits for Release, then writes into its storage: the late write of a killed probe.
@@ -114,6 +115,27 @@ TEST(InventoryProbe, KilledOnlyInsideItsCallAndReusedOtherwise) {
   }
 }
 
+// A question given up before it began ends its worker's trip: when the worker reaches it at
+// last, it returns without its call and goes no further, so the question after it, which a
+// new worker has answered meanwhile, is entered by no other thread.
+TEST(InventoryProbe, AQuestionGivenUpBeforeItBeganEndsItsTrip) {
+  HeldAt = kBeforeCall;
+  SystemHandle release(Release = CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  WindowsSystem system(ProbeProcedures{HeldProbe, HeldProbe});
+  ProbeWorker probes(system);
+  const ProbeTrip trip{std::make_shared<ProbeStorage>(), std::make_shared<ProbeStorage>()};
+  HeldQuestion = trip[0].get();
+  EXPECT_EQ(probes.AskAll(ProbeKind::File, trip), (std::vector<WaitResult>{WaitResult::Abandoned, WaitResult::Finished}));
+  EXPECT_EQ(trip[1]->ProbedFileType, kResult);
+  SetEvent(Release);
+  for (int i = 0; i < 5000 && trip[0]->ProbedFileType != kReturnedWithoutCall; ++i) Sleep(1);
+  EXPECT_EQ(trip[0]->ProbedFileType, kReturnedWithoutCall) << "the first worker left its question without the call";
+  Sleep(100);
+  EXPECT_EQ(trip[1]->ProbedFileType, kResult) << "the first worker went on into a question it no longer had";
+  HeldQuestion = nullptr;
+  HeldAt = kNoHold;
+}
+
 // A pause ends when the worker is back, not at the end of its millisecond: 1,000 questions
 // answered at once take far less than 1,000 pauses (under Wine a pause of "1 ms" ends after
 // 0.5 to 1.1 ms; an answer is in after about 0.1 ms).
@@ -158,13 +180,11 @@ LONG WINAPI CountedQueryObject(HANDLE handle, ULONG infoClass, void* buffer, ULO
 }
 
 DWORD WINAPI CountedNameProbe(void* parameter) {
-  AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject});
-  return 0;
+  return AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject}) ? 1 : 0;
 }
 
 DWORD WINAPI CountedFileProbe(void* parameter) {
-  AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject});
-  return 0;
+  return AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, CountedQueryObject}) ? 1 : 0;
 }
 
 // Scans this test process alone with the given question procedures and returns the threads
