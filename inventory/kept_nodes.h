@@ -50,7 +50,10 @@ class KeptNodes {
   uint32_t blockUsed_ = kTextBlock;
 };
 
-// The copy of the main window's tree; used on the main thread only.
+// The copy of the main window's tree, used on the main thread only: the tree's receiver keeps
+// each batch it takes, and a rescan clears it with the tree. The scan's fallback for a tree that
+// takes no batches (one cross-thread insert per node, on the scan thread) keeps nothing: keeping
+// there would race with a find on the main thread, and such a tree has no subclass for the keys.
 extern KeptNodes KeptTreeNodes;
 
 }  // namespace lurvik

@@ -152,6 +152,8 @@ part64() {
   fi
   wineserver -k 2>/dev/null; wineserver -w  # the desktop of an earlier X server would be gone
   begin_part
+  prepare_folder gui_window "$BUILD_DIR/handle_holder.exe"  # its file, pipe and objects are found below
+  start_holder 60
 
   LANG=en_US.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") WINEDEBUG=+seh start lurvik64_test.exe 2>"$WORK/seh.txt"
   check "the main window appears" "$(driver find "Lurvik v." 30000 && echo found)" found
@@ -206,6 +208,37 @@ part64() {
     "  LOG-File of Lurvik  " "$WORK/tree.txt"
   check "the dialog offers Lurvik_LOG.txt and one filter" "$(grep -E '^fil' "$WORK/dialog.txt" | tr '\n' ' ')" \
     "filename=Lurvik_LOG.txt filters=1 "
+
+  # Find and copy with real keys, checked against the saved log and the holder's report: a file
+  # name typed into the dialog, the matches of a name after it in the log's order (without
+  # letter case) by Find Next, Enter in the dialog, F3 and Shift+F3; Esc closes the dialog and
+  # gives the tree the focus; Ctrl+C of the holder's process node gives its lines of the log.
+  local pid=$(awk -F'\t' '$1 == "pid" {print $2}' "$UNIX_DIR/report.txt")
+  local label=$(awk -F'\t' '$1 == "label" {print $2}' "$UNIX_DIR/report.txt")
+  awk -v label="$label" 'BEGIN {RS = "\r\n"; ORS = "\r\n"} $0 == label {on = 1; print; next} on && /^ / {print; next} {on = 0}' \
+    "$WORK/log.bin" >"$WORK/holder_lines.txt"
+  local file_line=$(grep -m1 "holder_file_$pid.txt" "$WORK/holder_lines.txt" | tr -d '\r' | sed 's/^ *//')
+  mapfile -t MATCHES < <(tr -d '\r' <"$WORK/holder_lines.txt" | awk '/holder_file_/ {f = 1; next} /lurvik_holder_/ {sub(/^ */, ""); if (f) print; else w[++n] = $0} END {for (i = 1; i <= n; i++) print w[i]}')
+  selected() { driver selected | sed -n "s/^$1=//p"; }
+  driver keys ctrl+F
+  check "Ctrl+F opens the find dialog" "$(selected finddialog)" 1
+  driver find-dialog "holder_file_$pid.txt" >/dev/null
+  check "the file name typed into the dialog and Find Next select its node, parents expanded" \
+    "$(selected selected) $(selected expanded)" "$file_line 111"
+  driver find-dialog "LURVIK_HOLDER_" >/dev/null
+  check "Find Next selects the next match without letter case" "$(selected selected)" "${MATCHES[0]}"
+  driver keys dialog Enter
+  check "Enter in the dialog finds the next match" "$(selected selected)" "${MATCHES[1]}"
+  driver keys dialog Escape
+  check "Esc closes the dialog and the focus goes back to the tree" "$(selected finddialog) $(selected focus)" "0 SysTreeView32"
+  driver keys F3
+  check "F3 finds the next match" "$(selected selected)" "${MATCHES[2]}"
+  driver keys shift+F3
+  check "Shift+F3 finds the match before" "$(selected selected)" "${MATCHES[1]}"
+  driver select "$(awk -v label="$label" 'BEGIN {RS = "\r\n"} $0 == label {print n + 0; exit} /^[0-9]/ {n++}' "$WORK/log.bin")"
+  driver keys ctrl+C && driver clipboard "$(windows_path "$WORK/clipboard.txt")"
+  check "Ctrl+C of the holder's process node gives its lines of the saved log" \
+    "$(cmp "$WORK/clipboard.txt" "$WORK/holder_lines.txt" 2>&1 && echo "the same bytes")" "the same bytes"
 
   # 101 in German: the tree is emptied at once and refilled in German; so is the log.
   choose 101
