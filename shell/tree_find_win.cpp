@@ -1,6 +1,7 @@
 // The find dialog (FindTextA) and its searches over the kept nodes.
 #include "shell/tree_find_win.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include "shell/app_state.h"
@@ -56,7 +57,15 @@ void FindInTree(const NodeSearch& search) {
     return;
   }
   SelectKeptNode(found);
+  // The tree's style has no TVS_SHOWSELALWAYS, so its selection is not drawn while the dialog
+  // has the focus: the found node is made the drop target, drawn highlighted, until the tree
+  // gets the focus back. Found without the dialog, the tree takes the focus.
+  HWND tree = reinterpret_cast<HWND>(HandleTree);
+  if (DialogWindow != nullptr) SendMessageA(tree, TVM_SELECTITEM, TVGN_DROPHILITE, KeptTreeNodes.Item(found));
+  else SetFocus(tree);
 }
+
+void EndFoundHighlight() { SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_SELECTITEM, TVGN_DROPHILITE, 0); }
 
 bool TakeFindMessage(UINT message, LPARAM lParam) {
   if (FindMessage == 0 || message != FindMessage) return false;

@@ -14,6 +14,8 @@ void RepeatFind(bool down);
 // Selects the next match from the selected node (see FindNode); beeps when there is none and
 // leaves the selection as it is.
 void FindInTree(const NodeSearch& search);
+// Ends the highlight of a node found while the dialog had the focus (the tree got it back).
+void EndFoundHighlight();
 // The main window's part of the dialog: true for the dialog's registered message. Only the
 // program's own dialog record is read, and only when lParam names it.
 bool TakeFindMessage(UINT message, LPARAM lParam);

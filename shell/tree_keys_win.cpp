@@ -31,6 +31,7 @@ LRESULT CALLBACK MainKeysProcedure(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT CALLBACK TreeKeysProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COPY) return CopySelectedSubtree(), 0;
+  if (message == WM_SETFOCUS) EndFoundHighlight();
   if (TakeKey(message, wParam)) return 0;
   return CallWindowProcA(TreeProcedure, tree, message, wParam, lParam);
 }
