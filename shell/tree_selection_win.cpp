@@ -6,8 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <vector>
-
 #include "shell/app_state.h"
 
 namespace lurvik {
@@ -29,12 +27,9 @@ NodeNumber SelectedKeptNode() {
   return KeptTreeNodes.NodeOfItem(item);
 }
 
+// Selecting an item expands its collapsed parents (the control does it, and notifies as for
+// the user's own expanding); scrolling it into view is asked for on its own.
 void SelectKeptNode(NodeNumber node) {
-  std::vector<LPARAM> parents;
-  for (NodeNumber parent = KeptTreeNodes.Parent(node); parent != 0; parent = KeptTreeNodes.Parent(parent))
-    parents.push_back(static_cast<LPARAM>(KeptTreeNodes.Item(parent)));
-  for (auto parent = parents.rbegin(); parent != parents.rend(); ++parent)
-    SendMessageA(Tree(), TVM_EXPAND, TVE_EXPAND, *parent);
   const LPARAM item = static_cast<LPARAM>(KeptTreeNodes.Item(node));
   SendMessageA(Tree(), TVM_SELECTITEM, TVGN_CARET, item);
   SendMessageA(Tree(), TVM_ENSUREVISIBLE, 0, item);

@@ -6,7 +6,7 @@ namespace lurvik {
 
 // The kept node of HandleTree's selected item; 0 when nothing (or no kept node) is selected.
 NodeNumber SelectedKeptNode();
-// Expands the node's parents, selects it and scrolls it into view.
+// Selects the node, which expands its parents, and scrolls it into view.
 void SelectKeptNode(NodeNumber node);
 
 }  // namespace lurvik

@@ -63,6 +63,7 @@ TEST(TreeFindAndCopy, SelectsWithParentsExpandedAndCopiesTheLogsLines) {
   EXPECT_EQ(Caret(tree), static_cast<LPARAM>(items[5])) << "a find without a match keeps the selection";
 
   SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, items[1]);
+  ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());  // nothing left from before
   CopySelectedSubtree();
   EXPECT_EQ(ClipboardText(), "10 / a.exe\r\n  Event\r\n    Handle: 8\r\n      Name of Object: \\E\r\n"
                              "      Opened with Access Rights: 0x1 (0x1F0003)\r\n");
