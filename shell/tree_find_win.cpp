@@ -56,13 +56,14 @@ void FindInTree(const NodeSearch& search) {
     MessageBeep(MB_OK);
     return;
   }
-  SelectKeptNode(found);
   // The tree's style has no TVS_SHOWSELALWAYS, so its selection is not drawn while the dialog
   // has the focus: the found node is made the drop target, drawn highlighted, until the tree
-  // gets the focus back. Found without the dialog, the tree takes the focus.
+  // gets the focus back (before it is selected: Wine ignores any selection of the selected
+  // item). Found without the dialog, the tree takes the focus.
   HWND tree = reinterpret_cast<HWND>(HandleTree);
   if (DialogWindow != nullptr) SendMessageA(tree, TVM_SELECTITEM, TVGN_DROPHILITE, KeptTreeNodes.Item(found));
-  else SetFocus(tree);
+  SelectKeptNode(found);
+  if (DialogWindow == nullptr) SetFocus(tree);
 }
 
 void EndFoundHighlight() { SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_SELECTITEM, TVGN_DROPHILITE, 0); }

@@ -213,6 +213,8 @@ part64() {
   # name typed into the dialog, the matches of a name after it in the log's order (without
   # letter case) by Find Next, Enter in the dialog, F3 and Shift+F3; Esc closes the dialog and
   # gives the tree the focus; Ctrl+C of the holder's process node gives its lines of the log.
+  # While the dialog has the focus, the tree (whose style has no TVS_SHOWSELALWAYS) draws the
+  # found node as its drop target.
   local pid=$(awk -F'\t' '$1 == "pid" {print $2}' "$UNIX_DIR/report.txt")
   local label=$(awk -F'\t' '$1 == "label" {print $2}' "$UNIX_DIR/report.txt")
   awk -v label="$label" 'BEGIN {RS = "\r\n"; ORS = "\r\n"} $0 == label {on = 1; print; next} on && /^ / {print; next} {on = 0}' \
@@ -225,12 +227,15 @@ part64() {
   driver find-dialog "holder_file_$pid.txt" >/dev/null
   check "the file name typed into the dialog and Find Next select its node, parents expanded" \
     "$(selected selected) $(selected expanded)" "$file_line 111"
+  check "the node found while the dialog has the focus is drawn highlighted" "$(selected highlighted)" "$file_line"
   driver find-dialog "LURVIK_HOLDER_" >/dev/null
   check "Find Next selects the next match without letter case" "$(selected selected)" "${MATCHES[0]}"
   driver keys dialog Enter
   check "Enter in the dialog finds the next match" "$(selected selected)" "${MATCHES[1]}"
   driver keys dialog Escape
-  check "Esc closes the dialog and the focus goes back to the tree" "$(selected finddialog) $(selected focus)" "0 SysTreeView32"
+  check "Esc closes the dialog and the focus goes back to the tree, which ends the highlight" \
+    "$(selected finddialog) $(selected focus) $(selected highlighted)." "0 SysTreeView32 ."
+
   driver keys F3
   check "F3 finds the next match" "$(selected selected)" "${MATCHES[2]}"
   driver keys shift+F3

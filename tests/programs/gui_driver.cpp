@@ -16,7 +16,8 @@
 //                                          the foreground: ctrl+F, shift+F3, Escape, ... (+ joins)
 //   gui_driver select INDEX...             selects the tree item at those child indices
 //   gui_driver selected                    prints the selected item's text, its parents' expanded
-//                                          states, the focused control and the find dialog
+//                                          states, the focused control, the find dialog and the
+//                                          drop target's text
 //   gui_driver find-dialog TEXT [ms]       types TEXT into the open find dialog, presses Find
 //                                          Next and prints the milliseconds it took
 //   gui_driver copy | clipboard FILE       WM_COPY to the tree, timed | the CF_TEXT to FILE
@@ -244,7 +245,9 @@ int Selected(HWND main, HWND tree) {
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
-  std::printf("\nfocus=%s\nfinddialog=%d\n", ClassOf(gui.hwndFocus).c_str(), FindDialog(main) ? 1 : 0);
+  HTREEITEM target = Next(tree, nullptr, TVGN_DROPHILITE);
+  std::printf("\nfocus=%s\nfinddialog=%d\nhighlighted=%s\n", ClassOf(gui.hwndFocus).c_str(), FindDialog(main) ? 1 : 0,
+              target ? ItemText(tree, target).c_str() : "");
   return 0;
 }
 
