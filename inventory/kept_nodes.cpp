@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace lurvik {
 
@@ -29,14 +30,17 @@ void KeptNodes::KeepText(std::string_view text, Node& node) {
   blockUsed_ += length;
 }
 
-void KeptNodes::Keep(const TreeNodeBatch& batch, const uintptr_t* items, size_t itemCount) {
+// Runs inside the tree's window procedure: out of memory, the copy ends with the nodes kept so
+// far instead of an exception leaving the procedure.
+void KeptNodes::Keep(const TreeNodeBatch& batch, const uintptr_t* items, size_t itemCount) try {
   if (batch.firstNumber == 1) Clear();
   if (batch.firstNumber <= Count()) return;  // numbers kept already: not this scan's next batch
   while (Count() + 1 < batch.firstNumber) nodes_.emplace_back();  // a batch the tree never got
+  const std::string_view texts(batch.texts);
   for (const TreeNodeBatch::Node& source : batch.nodes) {
     const NodeNumber number = static_cast<NodeNumber>(nodes_.size());
     Node& node = nodes_.emplace_back();
-    KeepText(std::string_view(batch.texts).substr(source.textOffset, source.textLength), node);
+    if (source.textOffset <= texts.size()) KeepText(texts.substr(source.textOffset, source.textLength), node);
     node.item = number < itemCount ? items[number] : 0;
     if (node.item == 0) continue;
     node.parent = source.parent < number && nodes_[source.parent].item != 0 ? source.parent : 0;
@@ -45,6 +49,7 @@ void KeptNodes::Keep(const TreeNodeBatch& batch, const uintptr_t* items, size_t 
     else parent.firstChild = number;
     parent.lastChild = number;
   }
+} catch (const std::bad_alloc&) {
 }
 
 std::string_view KeptNodes::Text(NodeNumber node) const {

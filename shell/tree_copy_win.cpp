@@ -4,16 +4,22 @@
 #include <windows.h>
 
 #include <cstring>
+#include <new>
 
+#include "shell/app_state.h"
 #include "shell/subtree_text.h"
 #include "shell/tree_selection_win.h"
-#include "shell/app_state.h"
 #include "toolkit/window_layer_win.h"
 
 namespace lurvik {
 
 void CopySelectedSubtree() {
-  const std::string text = SubtreeText(KeptTreeNodes, SelectedKeptNode());
+  std::string text;
+  try {
+    text = SubtreeText(KeptTreeNodes, SelectedKeptNode());
+  } catch (const std::bad_alloc&) {
+    return;  // no room for the text: the clipboard stays as it is
+  }
   if (text.empty()) return;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
   if (block == nullptr) return;

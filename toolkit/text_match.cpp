@@ -12,6 +12,7 @@ TextMatcher::TextMatcher(const std::string& searched, bool matchCase, bool whole
     : matchCase_(matchCase), wholeWord_(wholeWord) {
   for (int byte = 0; byte < 256; ++byte) {
     lead_[byte] = isLeadByte(static_cast<uint8_t>(byte));
+    doubleBytes_ = doubleBytes_ || lead_[byte];
     const std::string upper = UpperCaseText(std::string(1, static_cast<char>(byte)));
     upper_[byte] = upper.empty() || lead_[byte] ? static_cast<char>(byte) : upper[0];
   }
@@ -58,9 +59,27 @@ bool TextMatcher::IsWordCharacter(std::string_view text, size_t at) const {
   return byte >= 0x80 || byte == '_' || (byte >= '0' && byte <= '9') || ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'z');
 }
 
+bool TextMatcher::IsWholeWord(std::string_view text, size_t previous, size_t at, size_t last, size_t end) const {
+  const bool openStart = at > 0 && IsWordCharacter(text, previous) && IsWordCharacter(text, at);
+  const bool openEnd = end < text.size() && IsWordCharacter(text, last) && IsWordCharacter(text, end);
+  return !openStart && !openEnd;
+}
+
+bool TextMatcher::MatchesSingleBytes(std::string_view text) const {
+  const size_t length = searched_.size();
+  auto fold = [this](char c) { return matchCase_ ? c : upper_[static_cast<uint8_t>(c)]; };
+  for (size_t at = 0; at + length <= text.size(); ++at) {
+    size_t matched = 0;
+    while (matched < length && fold(text[at + matched]) == searched_[matched]) ++matched;
+    if (matched == length && (!wholeWord_ || IsWholeWord(text, at - 1, at, at + length - 1, at + length))) return true;
+  }
+  return false;
+}
+
 bool TextMatcher::Matches(std::string_view text) {
   const size_t length = searched_.size();
   if (length == 0 || text.size() < length) return false;
+  if (!doubleBytes_) return MatchesSingleBytes(text);
   Fold(text);
   size_t previous = 0;  // the start of the character before `at`
   for (size_t at = 0; at + length <= text.size(); previous = at, at += CharacterLength(text, at)) {
@@ -68,9 +87,7 @@ bool TextMatcher::Matches(std::string_view text) {
     if (!wholeWord_) return true;
     size_t last = at;  // the start of the match's last character
     while (last + CharacterLength(text, last) < at + length) last += CharacterLength(text, last);
-    const bool openStart = at > 0 && IsWordCharacter(text, previous) && IsWordCharacter(text, at);
-    const bool openEnd = at + length < text.size() && IsWordCharacter(text, last) && IsWordCharacter(text, at + length);
-    if (!openStart && !openEnd) return true;
+    if (IsWholeWord(text, previous, at, last, at + length)) return true;
   }
   return false;
 }

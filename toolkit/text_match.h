@@ -23,9 +23,15 @@ class TextMatcher {
   void Fold(std::string_view text);
   size_t CharacterLength(std::string_view text, size_t at) const;
   bool IsWordCharacter(std::string_view text, size_t at) const;
+  // No word goes on across either edge of the match [at, end); previous and last are the starts
+  // of the characters before it and at its end.
+  bool IsWholeWord(std::string_view text, size_t previous, size_t at, size_t last, size_t end) const;
+  // In a single-byte code page every byte is a character: matched in place, folded on the fly.
+  bool MatchesSingleBytes(std::string_view text) const;
 
   bool matchCase_, wholeWord_;
   std::array<bool, 256> lead_{};  // first bytes of double-byte characters
+  bool doubleBytes_ = false;      // the code page has any
   std::array<char, 256> upper_{};  // single-byte characters
   // Double-byte characters, one table of 256 trail bytes per lead byte, made at its first use.
   std::array<std::unique_ptr<std::array<uint16_t, 256>>, 256> upperPairs_;

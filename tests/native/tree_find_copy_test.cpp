@@ -94,6 +94,7 @@ TEST(TextMatcher, LetterCaseWholeWordsAndCharacterBoundaries) {
   EXPECT_TRUE(backslash.Matches("C:\\\x95\x5C.exe"));
   EXPECT_FALSE(a.Matches("\x95\x61"));
   EXPECT_TRUE(whole.Matches("C:\\\x95\x5C.exe"));
+  EXPECT_TRUE(TextMatcher("X.EXE", false, false, LeadByte95).Matches("\x95\x5Cx.exe")) << "letter case after a double-byte one";
 }
 
 // Every process node of a scan copies as exactly its lines of the log (type nodes without
