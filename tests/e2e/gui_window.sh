@@ -4,7 +4,9 @@
 # another process cannot be read under Wine). Checked: title and geometry, the menu gray
 # during a scan and usable after it, the tree equal to the saved log, which replaces a longer
 # file, foreign batch messages to the tree (answered 0, nothing read or written through their
-# pointers), the language items, a rescan in German with a German log, resizing, the end by 111
+# pointers), find and copy with real keys (the dialog, Find Next, Enter, Esc, F3, Shift+F3, Ctrl+C,
+# each process node's copy against the log), the language items, a rescan in German with a
+# German log, resizing, the end by 111
 # and by closing during a long scan, a German locale's menu, the hidden window of an
 # unattended run, and the shipped lurvik64.exe's window, which becomes build/screenshot.png.
 # Then the shipped 32-bit lurvik.exe under the emulated 32-bit loader (left out with
@@ -244,6 +246,14 @@ part64() {
   driver keys ctrl+C && driver clipboard "$(windows_path "$WORK/clipboard.txt")"
   check "Ctrl+C of the holder's process node gives its lines of the saved log" \
     "$(cmp "$WORK/clipboard.txt" "$WORK/holder_lines.txt" 2>&1 && echo "the same bytes")" "the same bytes"
+  # Every process node, copied by WM_COPY (what Ctrl+C does), against its lines of the log.
+  tail -n +5 "$WORK/log.bin" | awk 'BEGIN {RS = "\r\n"; ORS = "\r\n"} /^[0-9]/ {n++} {print > (dir "/process_" n ".txt")}' dir="$WORK"
+  local copies=0 processes=$(ls "$WORK"/process_*.txt | wc -l)
+  for ((i = 0; i < processes; i++)); do
+    driver select "$i" && driver copy >/dev/null && driver clipboard "$(windows_path "$WORK/copy.txt")" &&
+      cmp -s "$WORK/copy.txt" "$WORK/process_$((i + 1)).txt" && copies=$((copies + 1))
+  done
+  check "each of the $processes process nodes copies as its lines of the log" "$copies" "$processes"
 
   # 101 in German: the tree is emptied at once and refilled in German; so is the log.
   choose 101
