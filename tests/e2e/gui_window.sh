@@ -7,7 +7,8 @@
 # pointers), find and copy with real keys (the dialog, Find Next, Enter, Esc, F3, Shift+F3,
 # Ctrl+C, each process node's copy against the log), the language items, a rescan in German
 # with a German log, resizing, the end by 111 and by closing during a long scan, a German
-# locale's menu, the hidden window of an unattended run, and the shipped lurvik64.exe's window, which becomes build/screenshot.png.
+# locale's menu, the hidden window of an unattended run, and the shipped lurvik64.exe's
+# window, which becomes build/screenshot.png.
 # Then the shipped 32-bit lurvik.exe under the emulated 32-bit loader (left out with
 # LURVIK_SKIP_WIN32=1): it starts, fills the tree, saves the log through the dialog and ends
 # with exit code 0.
