@@ -10,8 +10,8 @@
 # locale's menu, the hidden window of an unattended run, and the shipped lurvik64.exe's
 # window, which becomes build/screenshot.png.
 # Then the shipped 32-bit lurvik.exe under the emulated 32-bit loader (left out with
-# LURVIK_SKIP_WIN32=1): it starts, fills the tree, saves the log through the dialog and ends
-# with exit code 0.
+# LURVIK_SKIP_WIN32=1): it starts, fills the tree, saves the log through the dialog, finds
+# through the find dialog, copies its process node and ends with exit code 0.
 #
 # The Wine server: Wine 8.0's wineserver crashes (SIGSEGV) when the handle list is asked for
 # (request get_system_handles, from ZwQuerySystemInformation classes 16 and 64) while some
@@ -346,6 +346,12 @@ part32() {
   check "32-bit: the tree holds the program's own process" "$(grep -cE $'^[0-9]+ / lurvik\\.exe\r$' "$WORK/tree32.txt")" 1
   saved_log "32-bit: the log saved through the dialog is the banner and the tree" "Save LOG File" "$WORK/log32.bin" \
     "  LOG-File of Lurvik  " "$WORK/tree32.txt"
+  # The find dialog's 32-bit record, and the copy of the one process node.
+  driver keys ctrl+F && driver find-dialog "Name of Object" >/dev/null
+  check "32-bit: Ctrl+F and Find Next select a named object's node" "$(driver selected | sed -n 's/^selected=//p' | cut -c1-16)" \
+    "Name of Object: "
+  driver select 0 && driver copy >/dev/null && driver clipboard "$(windows_path "$WORK/copy32.txt")"
+  check "32-bit: the process node copies as the tree's lines" "$(cmp "$WORK/copy32.txt" "$WORK/tree32.txt" 2>&1 && echo same)" same
   choose 111
   check "32-bit: 111 ends the program with exit code 0" "$(exit_code 120)" 0
   end_part
