@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "inventory/kept_nodes.h"
+
 namespace lurvik {
 
 namespace {
@@ -56,6 +58,7 @@ LRESULT CALLBACK TreeReceiverProcedure(HWND tree, UINT message, WPARAM wParam, L
       !AnnouncedDelivery.compare_exchange_strong(announced, nullptr))
     return 0;
   InsertTreeNodes(tree, *announced);
+  KeptTreeNodes.Keep(*announced->batch, announced->items, announced->itemCount);  // for find and copy
   return 1;
 }
 

@@ -13,6 +13,7 @@
 #include "inventory/tree_receiver_win.h"
 #include "shell/app_state.h"
 #include "shell/language_text.h"
+#include "shell/tree_keys_win.h"
 #include "toolkit/menu_win.h"
 #include "toolkit/window_layer_win.h"
 
@@ -106,6 +107,7 @@ void BuildMainWindow() {
                               TreeHeight(), main, reinterpret_cast<HMENU>(kTreeId), instance, nullptr);
   HandleTree = reinterpret_cast<uintptr_t>(tree);
   InstallTreeReceiver(tree);  // the scan's nodes arrive in batches
+  if (!batch) InstallTreeKeys(main, tree);  // find and copy
   CreateTreeImages(instance);
 }
 

@@ -52,6 +52,7 @@ struct ThreadEvents {
   EventQueue queue;
   bool inGetMessage = false;  // WaitEvent is blocked in GetMessageA
   bool wakePosted = false;    // a wake-up message is on its way for this wait
+  HWND dialog = nullptr;      // the modeless dialog whose messages IsDialogMessageA takes
 };
 
 // A message sent from another thread or process (a resize, a close request) is handled inside
@@ -323,8 +324,9 @@ int32_t WaitEvent() {
     }
     HWND active = nullptr;
     HACCEL accelerators = ActiveAccelerators(active);
-    bool translated = accelerators && !TabBelongsToFocusedEditor() &&
-                      TranslateAcceleratorA(active, accelerators, &message) != 0;
+    bool translated = events.dialog != nullptr && IsDialogMessageA(events.dialog, &message) != 0;
+    translated = translated || (accelerators && !TabBelongsToFocusedEditor() &&
+                                TranslateAcceleratorA(active, accelerators, &message) != 0);
     if (!translated) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
@@ -340,6 +342,8 @@ int32_t WaitEvent() {
 }
 
 int32_t EventItem() { return Events().returned.item; }
+
+void SetModelessDialog(HWND dialog) { Events().dialog = dialog; }
 
 void CloseAppWindow(intptr_t window) {
   std::shared_ptr<AppWindow> object = Windows().Take(window);

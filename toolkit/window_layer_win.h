@@ -38,6 +38,9 @@ int32_t WindowInnerHeight(intptr_t window);
 int32_t WaitEvent();
 // The item id of the event WaitEvent last returned to the calling thread.
 int32_t EventItem();
+// A modeless dialog of the calling thread (nullptr: none) whose messages WaitEvent gives to
+// IsDialogMessageA first, so that Tab, Enter and Esc act in it as in any dialog.
+void SetModelessDialog(HWND dialog);
 
 // Closes one window (properties, window, class, accelerators, its queued events).
 void CloseAppWindow(intptr_t window);

@@ -4,12 +4,14 @@
 # another process cannot be read under Wine). Checked: title and geometry, the menu gray
 # during a scan and usable after it, the tree equal to the saved log, which replaces a longer
 # file, foreign batch messages to the tree (answered 0, nothing read or written through their
-# pointers), the language items, a rescan in German with a German log, resizing, the end by 111
-# and by closing during a long scan, a German locale's menu, the hidden window of an
-# unattended run, and the shipped lurvik64.exe's window, which becomes build/screenshot.png.
+# pointers), find and copy with real keys (the dialog, Find Next, Enter, Esc, F3, Shift+F3,
+# Ctrl+C, each process node's copy against the log), the language items, a rescan in German
+# with a German log, resizing, the end by 111 and by closing during a long scan, a German
+# locale's menu, the hidden window of an unattended run, and the shipped lurvik64.exe's
+# window, which becomes build/screenshot.png.
 # Then the shipped 32-bit lurvik.exe under the emulated 32-bit loader (left out with
-# LURVIK_SKIP_WIN32=1): it starts, fills the tree, saves the log through the dialog and ends
-# with exit code 0.
+# LURVIK_SKIP_WIN32=1): it starts, fills the tree, saves the log through the dialog, finds
+# through the find dialog, copies its process node and ends with exit code 0.
 #
 # The Wine server: Wine 8.0's wineserver crashes (SIGSEGV) when the handle list is asked for
 # (request get_system_handles, from ZwQuerySystemInformation classes 16 and 64) while some
@@ -152,6 +154,8 @@ part64() {
   fi
   wineserver -k 2>/dev/null; wineserver -w  # the desktop of an earlier X server would be gone
   begin_part
+  prepare_folder gui_window "$BUILD_DIR/handle_holder.exe"  # its file, pipe and objects are found below
+  start_holder 60
 
   LANG=en_US.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") WINEDEBUG=+seh start lurvik64_test.exe 2>"$WORK/seh.txt"
   check "the main window appears" "$(driver find "Lurvik v." 30000 && echo found)" found
@@ -206,6 +210,50 @@ part64() {
     "  LOG-File of Lurvik  " "$WORK/tree.txt"
   check "the dialog offers Lurvik_LOG.txt and one filter" "$(grep -E '^fil' "$WORK/dialog.txt" | tr '\n' ' ')" \
     "filename=Lurvik_LOG.txt filters=1 "
+
+  # Find and copy with real keys, checked against the saved log and the holder's report: a file
+  # name typed into the dialog, the matches of a name after it in the log's order (without
+  # letter case) by Find Next, Enter in the dialog, F3 and Shift+F3; Esc closes the dialog and
+  # gives the tree the focus; Ctrl+C of the holder's process node gives its lines of the log.
+  # While the dialog has the focus, the tree (whose style has no TVS_SHOWSELALWAYS) draws the
+  # found node as its drop target.
+  local pid=$(awk -F'\t' '$1 == "pid" {print $2}' "$UNIX_DIR/report.txt")
+  local label=$(awk -F'\t' '$1 == "label" {print $2}' "$UNIX_DIR/report.txt")
+  awk -v label="$label" 'BEGIN {RS = "\r\n"; ORS = "\r\n"} $0 == label {on = 1; print; next} on && /^ / {print; next} {on = 0}' \
+    "$WORK/log.bin" >"$WORK/holder_lines.txt"
+  local file_line=$(grep -m1 "holder_file_$pid.txt" "$WORK/holder_lines.txt" | tr -d '\r' | sed 's/^ *//')
+  mapfile -t MATCHES < <(tr -d '\r' <"$WORK/holder_lines.txt" | awk '/holder_file_/ {f = 1; next} /lurvik_holder_/ {sub(/^ */, ""); if (f) print; else w[++n] = $0} END {for (i = 1; i <= n; i++) print w[i]}')
+  selected() { driver selected | sed -n "s/^$1=//p"; }
+  driver keys ctrl+F
+  check "Ctrl+F opens the find dialog" "$(selected finddialog)" 1
+  driver find-dialog "holder_file_$pid.txt" >/dev/null
+  check "the file name typed into the dialog and Find Next select its node, parents expanded" \
+    "$(selected selected) $(selected expanded)" "$file_line 111"
+  check "the node found while the dialog has the focus is drawn highlighted" "$(selected highlighted)" "$file_line"
+  driver find-dialog "LURVIK_HOLDER_" >/dev/null
+  check "Find Next selects the next match without letter case" "$(selected selected)" "${MATCHES[0]}"
+  driver keys dialog Enter
+  check "Enter in the dialog finds the next match" "$(selected selected)" "${MATCHES[1]}"
+  driver keys dialog Escape
+  check "Esc closes the dialog and the focus goes back to the tree, which ends the highlight" \
+    "$(selected finddialog) $(selected focus) $(selected highlighted)." "0 SysTreeView32 ."
+
+  driver keys F3
+  check "F3 finds the next match" "$(selected selected)" "${MATCHES[2]}"
+  driver keys shift+F3
+  check "Shift+F3 finds the match before" "$(selected selected)" "${MATCHES[1]}"
+  driver select "$(awk -v label="$label" 'BEGIN {RS = "\r\n"} $0 == label {print n + 0; exit} /^[0-9]/ {n++}' "$WORK/log.bin")"
+  driver keys ctrl+C && driver clipboard "$(windows_path "$WORK/clipboard.txt")"
+  check "Ctrl+C of the holder's process node gives its lines of the saved log" \
+    "$(cmp "$WORK/clipboard.txt" "$WORK/holder_lines.txt" 2>&1 && echo "the same bytes")" "the same bytes"
+  # Every process node, copied by WM_COPY (what Ctrl+C does), against its lines of the log.
+  tail -n +5 "$WORK/log.bin" | awk 'BEGIN {RS = "\r\n"; ORS = "\r\n"} /^[0-9]/ {n++} {print > (dir "/process_" n ".txt")}' dir="$WORK"
+  local copies=0 processes=$(ls "$WORK"/process_*.txt | wc -l)
+  for ((i = 0; i < processes; i++)); do
+    driver select "$i" && driver copy >/dev/null && driver clipboard "$(windows_path "$WORK/copy.txt")" &&
+      cmp -s "$WORK/copy.txt" "$WORK/process_$((i + 1)).txt" && copies=$((copies + 1))
+  done
+  check "each of the $processes process nodes copies as its lines of the log" "$copies" "$processes"
 
   # 101 in German: the tree is emptied at once and refilled in German; so is the log.
   choose 101
@@ -298,6 +346,12 @@ part32() {
   check "32-bit: the tree holds the program's own process" "$(grep -cE $'^[0-9]+ / lurvik\\.exe\r$' "$WORK/tree32.txt")" 1
   saved_log "32-bit: the log saved through the dialog is the banner and the tree" "Save LOG File" "$WORK/log32.bin" \
     "  LOG-File of Lurvik  " "$WORK/tree32.txt"
+  # The find dialog's 32-bit record, and the copy of the one process node.
+  driver keys ctrl+F && driver find-dialog "Name of Object" >/dev/null
+  check "32-bit: Ctrl+F and Find Next select a named object's node" "$(driver selected | sed -n 's/^selected=//p' | cut -c1-16)" \
+    "Name of Object: "
+  driver select 0 && driver copy >/dev/null && driver clipboard "$(windows_path "$WORK/copy32.txt")"
+  check "32-bit: the process node copies as the tree's lines" "$(cmp "$WORK/copy32.txt" "$WORK/tree32.txt" 2>&1 && echo same)" same
   choose 111
   check "32-bit: 111 ends the program with exit code 0" "$(exit_code 120)" 0
   end_part

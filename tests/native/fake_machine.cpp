@@ -306,6 +306,7 @@ void FakeMachine::SendTreeNodes(const TreeNodeBatch& batch) {
     tree.push_back({item, itemsByNumber_[node.parent], text + " [" + std::to_string(node.image) + "]", statusTexts.size()});
     itemsByNumber_.push_back(item);
   }
+  kept.Keep(batch, itemsByNumber_.data(), itemsByNumber_.size());
 }
 
 std::string FakeMachine::TreeText() const {

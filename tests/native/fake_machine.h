@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "inventory/inventory_system.h"
+#include "inventory/kept_nodes.h"
 
 namespace lurvik {
 
@@ -84,6 +85,7 @@ class FakeMachine : public InventorySystem {
   std::vector<TreeNode> tree;              // in the order of insertion
   std::vector<size_t> batchSizes;          // nodes of each SendTreeNodes, in turn
   std::vector<uint32_t> batchTimes;        // the clock at each SendTreeNodes
+  KeptNodes kept;                          // fed with every batch, as the main thread's copy is
   uint32_t clock = 0;                      // milliseconds: each probe pause and Sleep moves it on
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;

@@ -12,10 +12,20 @@
 //   gui_driver expand [TYPE...]            opens the first process and the named types
 //   gui_driver post MESSAGE WPARAM | resize W H   (W x H: the client area)
 //   gui_driver foreign-batch               sends the tree's batch message with foreign pointers
+//   gui_driver keys [dialog] KEY...        real keys to the main window (or the find dialog) made
+//                                          the foreground: ctrl+F, shift+F3, Escape, ... (+ joins)
+//   gui_driver select INDEX...             selects the tree item at those child indices
+//   gui_driver selected                    prints the selected item's text, its parents' expanded
+//                                          states, the focused control, the find dialog and the
+//                                          drop target's text
+//   gui_driver find-dialog TEXT [ms]       types TEXT into the open find dialog, presses Find
+//                                          Next and prints the milliseconds it took
+//   gui_driver copy | clipboard FILE       WM_COPY to the tree, timed | the CF_TEXT to FILE
 //   gui_driver serve                       runs the commands of stdin's lines (see main)
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -184,6 +194,99 @@ int ForeignBatch(HWND tree) {
   return 0;
 }
 
+// The find dialog: a #32770 window owned by the main window.
+HWND FindDialog(HWND main) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr))
+    if (GetWindow(w, GW_OWNER) == main && IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+UINT KeyCode(const std::string& name) {
+  if (name.size() == 1) return static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[0])));
+  if (name[0] == 'F' && name.size() <= 3) return VK_F1 + std::atoi(name.c_str() + 1) - 1;
+  if (name == "Insert") return VK_INSERT;
+  if (name == "Escape") return VK_ESCAPE;
+  if (name == "Enter") return VK_RETURN;
+  return name == "Tab" ? VK_TAB : 0;
+}
+
+// Presses each chord (modifiers and one key joined by "+") on the window made the foreground.
+int Keys(HWND window, char** chords, int count) {
+  if (!window) return 1;
+  SetForegroundWindow(window);
+  Sleep(200);
+  for (int i = 0; i < count; ++i) {
+    std::vector<UINT> keys;
+    std::string chord = chords[i];
+    for (size_t start = 0, end; start <= chord.size(); start = end + 1) {
+      end = chord.find('+', start);
+      if (end == std::string::npos) end = chord.size();
+      const std::string name = chord.substr(start, end - start);
+      keys.push_back(name == "ctrl" ? VK_CONTROL : name == "shift" ? VK_SHIFT : name == "alt" ? VK_MENU : KeyCode(name));
+    }
+    for (UINT key : keys) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
+    Sleep(300);
+  }
+  return 0;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  if (window) GetClassNameA(window, name, sizeof name);
+  return window ? name : "none";
+}
+
+int Selected(HWND main, HWND tree) {
+  HTREEITEM item = Next(tree, nullptr, TVGN_CARET);
+  std::printf("selected=%s\nexpanded=", item ? ItemText(tree, item).c_str() : "");
+  for (HTREEITEM parent = item ? Next(tree, item, TVGN_PARENT) : nullptr; parent; parent = Next(tree, parent, TVGN_PARENT))
+    std::printf("%d", (Send(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(parent), TVIS_EXPANDED) & TVIS_EXPANDED) ? 1 : 0);
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
+  HTREEITEM target = Next(tree, nullptr, TVGN_DROPHILITE);
+  std::printf("\nfocus=%s\nfinddialog=%d\nhighlighted=%s\n", ClassOf(gui.hwndFocus).c_str(), FindDialog(main) ? 1 : 0,
+              target ? ItemText(tree, target).c_str() : "");
+  return 0;
+}
+
+int FindInDialog(HWND main, const char* text, DWORD timeoutMs) {
+  HWND dialog = nullptr;
+  for (DWORD start = GetTickCount(); !(dialog = FindDialog(main)) && GetTickCount() - start < timeoutMs;) Sleep(100);
+  if (!dialog) return std::printf("no find dialog\n"), 1;
+  Send(GetDlgItem(dialog, 1152), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  LARGE_INTEGER frequency, before, after;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&before);
+  Send(dialog, WM_COMMAND, IDOK, 0);
+  QueryPerformanceCounter(&after);
+  std::printf("ms=%.1f\n", 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
+  return 0;
+}
+
+int CopyTimed(HWND tree) {
+  LARGE_INTEGER frequency, before, after;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&before);
+  Send(tree, WM_COPY, 0, 0);
+  QueryPerformanceCounter(&after);
+  std::printf("ms=%.1f\n", 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
+  return 0;
+}
+
+int ClipboardToFile(const char* path) {
+  if (!OpenClipboard(nullptr)) return 1;
+  HANDLE data = GetClipboardData(CF_TEXT);
+  const char* text = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+  FILE* file = std::fopen(path, "wb");
+  const size_t length = text ? std::strlen(text) : 0;
+  const bool written = file && text && std::fwrite(text, 1, length, file) == length;
+  if (text) GlobalUnlock(data);
+  CloseClipboard();
+  return file && std::fclose(file) == 0 && written ? 0 : 1;
+}
+
 // Waits for the save dialog, prints its file name and filter count, then types the path and
 // presses OK (or Cancel when the path is "-").
 int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
@@ -226,6 +329,20 @@ int Run(int argc, char** argv) {
   }
   if (command == "expand") result = (ExpandFirstProcess(tree, argv + 2, argc - 2), 0);
   if (command == "foreign-batch") result = ForeignBatch(tree);
+  if (command == "keys" && argc > 2 && std::strcmp(argv[2], "dialog") == 0) result = Keys(FindDialog(main), argv + 3, argc - 3);
+  else if (command == "keys") result = Keys(main, argv + 2, argc - 2);
+  if (command == "selected") result = Selected(main, tree);
+  if (command == "find-dialog" && argc > 2) result = FindInDialog(main, argv[2], number(3));
+  if (command == "copy") result = CopyTimed(tree);
+  if (command == "clipboard" && argc > 2) result = ClipboardToFile(argv[2]);
+  if (command == "select") {
+    HTREEITEM item = nullptr;
+    for (int i = 2; i < argc; ++i) {
+      item = Next(tree, item, item ? TVGN_CHILD : TVGN_ROOT);
+      for (unsigned long n = std::strtoul(argv[i], nullptr, 10); n > 0 && item; --n) item = Next(tree, item, TVGN_NEXT);
+    }
+    result = item && Send(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+  }
   if (command == "post" && argc > 3) result = PostMessageA(main, number(2), number(3), 0) ? 0 : 1;
   if (command == "resize" && argc > 3) {  // to a client area of W x H
     RECT client = {}, outer = {};
