@@ -9,16 +9,6 @@
 
 namespace lurvik {
 
-namespace {
-
-// The listed row of an entry's type, or null for a type number the list does not cover.
-const TypeRow* ListedRowOf(const HandleEntry& entry) {
-  const int64_t rowNumber = static_cast<int64_t>(entry.typeNumber) - TypeNumberOffset;
-  return rowNumber < 1 || rowNumber > TypeCount ? nullptr : &TypeTable[rowNumber];
-}
-
-}  // namespace
-
 PreparedFile FileStretch::Take(ScanState& state, const HandleSnapshot& snapshot, uint64_t index) {
   if (next_ >= files_.size() || files_[next_].first != index) Prepare(state, snapshot, index);
   if (next_ >= files_.size() || files_[next_].first != index) return PreparedFile();

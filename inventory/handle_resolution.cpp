@@ -118,6 +118,11 @@ SysHandle OwnerProcess(ScanState& state, uint32_t processId) {
   return state.OwnerProcess.value();
 }
 
+TypeRow* ListedRowOf(const HandleEntry& entry) {
+  const int64_t rowNumber = static_cast<int64_t>(entry.typeNumber) - TypeNumberOffset;
+  return rowNumber < 1 || rowNumber > TypeCount ? nullptr : &TypeTable[rowNumber];
+}
+
 void AddDetail(HandleResolution& resolution, const std::string& text) {
   AddDetailLine(resolution.state.Tree, resolution.row, resolution.handleNode, text, resolution.DetailIconIndex);
 }
@@ -126,15 +131,15 @@ void ResolveHandleEntry(ScanState& state, const HandleSnapshot& snapshot, uint64
   // Hidden processes: no node, no log line, nothing opened.
   if (state.ProcessShown != 1) return;
   InventorySystem& system = state.system;
-  const int64_t rowNumber = static_cast<int64_t>(entry.typeNumber) - TypeNumberOffset;
-  if (rowNumber < 1 || rowNumber > TypeCount) {
+  TypeRow* listed = ListedRowOf(entry);
+  if (listed == nullptr) {
     TypeRow& row = UnlistedTypeRow(state, entry.typeNumber);
     const NodeNumber handleNode = AddHandleNode(state.Tree, row, entry.handleValue);
     AddAccessLine(state.Tree, row, handleNode, entry.grantedAccess, kUnresolvedImage);
     return;
   }
 
-  TypeRow& row = TypeTable[rowNumber];
+  TypeRow& row = *listed;
   HandleResolution resolution{state, row, AddHandleNode(state.Tree, row, entry.handleValue), 0, kUnresolvedImage};
   if (row.UpperName == "FILE") {  // duplicated and asked ahead, with the rest of its stretch
     const PreparedFile file = state.Files.Take(state, snapshot, index);

@@ -29,6 +29,10 @@ void AddDetail(HandleResolution& resolution, const std::string& text);
 // mask, and are not duplicated. A file entry's copy and questions come from its stretch.
 void ResolveHandleEntry(ScanState& state, const HandleSnapshot& snapshot, uint64_t index, const HandleEntry& entry);
 
+// The row of the type list that describes an entry's type number (row = number minus
+// TypeNumberOffset), or null for a number the list does not cover.
+TypeRow* ListedRowOf(const HandleEntry& entry);
+
 // GENERIC_READ first; after a refusal the type's own query access; after a second refusal no
 // access at all. Any other error ends the attempts. Returns the copy or 0.
 SysHandle DuplicateWithFallbacks(InventorySystem& system, SysHandle owner, uint64_t handleValue, const TypeRow& row);

@@ -16,13 +16,6 @@ constexpr uint64_t kSnapshotSlack = 20000000;
 constexpr uint32_t kProcessQueryInformation = 0x400;
 constexpr uint64_t kCalibrationWindow = 800;
 
-// Statuses that only say the buffer was too small for the list.
-bool IsLengthStatus(uint32_t status) {
-  return status == 0xC0000004u /* STATUS_INFO_LENGTH_MISMATCH */ ||
-         status == 0xC0000023u /* STATUS_BUFFER_TOO_SMALL */ ||
-         status == 0x80000005u /* STATUS_BUFFER_OVERFLOW */;
-}
-
 // The probe call; returns the reported length, or false when the class is refused.
 bool ProbeHandleList(InventorySystem& system, uint32_t infoClass, uint64_t& reportedLength) {
   std::vector<uint8_t> probe;

@@ -16,10 +16,6 @@ constexpr uint64_t kProcessListSlack = 65536;
 constexpr int kProcessListTries = 3;
 constexpr size_t kMaxProcessRecords = 1u << 20;
 
-bool IsLengthStatus(uint32_t status) {
-  return status == STATUS_INFO_LENGTH_MISMATCH_CODE || status == 0xC0000023u /* STATUS_BUFFER_TOO_SMALL */;
-}
-
 // The process list; false when it could not be read. A list that grew past the probed length
 // and its slack is asked again with the length the system reported then.
 bool ReadProcessList(InventorySystem& system, std::vector<ProcessRecord>& records) {
@@ -40,18 +36,16 @@ bool ReadProcessList(InventorySystem& system, std::vector<ProcessRecord>& record
 
 }  // namespace
 
-bool SnapshotProcesses::ById(const Listed& listed, uint32_t processId) { return listed.processId < processId; }
+bool SnapshotProcesses::ById(const ProcessRecord& listed, uint32_t processId) { return listed.processId < processId; }
 
 void SnapshotProcesses::SortById() {
   std::sort(processes_.begin(), processes_.end(),
-            [](const Listed& a, const Listed& b) { return a.processId < b.processId; });
+            [](const ProcessRecord& a, const ProcessRecord& b) { return a.processId < b.processId; });
 }
 
 void SnapshotProcesses::ListBeforeSnapshot(InventorySystem& system) {
   processes_.clear();
-  std::vector<ProcessRecord> records;
-  listed_ = ReadProcessList(system, records);
-  for (const ProcessRecord& record : records) processes_.push_back({record.processId, record.creationTime});
+  listed_ = ReadProcessList(system, processes_);
   SortById();
 }
 
@@ -62,12 +56,12 @@ void SnapshotProcesses::ListAfterSnapshot(InventorySystem& system) {
   for (const ProcessRecord& record : records) {
     auto first = std::lower_bound(processes_.begin(), processes_.begin() + before, record.processId, ById);
     if (first == processes_.begin() + before || first->processId != record.processId)
-      processes_.push_back({record.processId, record.creationTime});
+      processes_.push_back(record);
   }
   SortById();
 }
 
-const SnapshotProcesses::Listed* SnapshotProcesses::Find(uint32_t processId) const {
+const ProcessRecord* SnapshotProcesses::Find(uint32_t processId) const {
   auto found = std::lower_bound(processes_.begin(), processes_.end(), processId, ById);
   return found == processes_.end() || found->processId != processId ? nullptr : &*found;
 }
@@ -76,7 +70,7 @@ bool SnapshotProcesses::IsSnapshotOwner(InventorySystem& system, SysHandle proce
   if (!listed_) return true;
   uint64_t created = 0;
   if (!system.ProcessCreationTime(process, created)) return true;
-  const Listed* listed = Find(processId);
+  const ProcessRecord* listed = Find(processId);
   return listed != nullptr && listed->creationTime == created;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "inventory/inventory_system.h"
+#include "inventory/native_records.h"
 
 namespace lurvik {
 
@@ -29,16 +30,12 @@ class SnapshotProcesses {
   bool IsSnapshotOwner(InventorySystem& system, SysHandle process, uint32_t processId) const;
 
  private:
-  struct Listed {
-    uint32_t processId;
-    uint64_t creationTime;
-  };
-  static bool ById(const Listed& listed, uint32_t processId);
+  static bool ById(const ProcessRecord& listed, uint32_t processId);
   void SortById();
-  const Listed* Find(uint32_t processId) const;
+  const ProcessRecord* Find(uint32_t processId) const;
 
   bool listed_ = false;
-  std::vector<Listed> processes_;  // sorted by id
+  std::vector<ProcessRecord> processes_;  // sorted by id
 };
 
 }  // namespace lurvik

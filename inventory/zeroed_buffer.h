@@ -23,4 +23,11 @@ inline bool TakeZeroedBuffer(std::vector<uint8_t>& buffer, uint64_t size) {
 // warning statuses do.
 inline bool IsErrorStatus(uint32_t status) { return (status >> 30) == 3; }
 
+// Statuses that only say the buffer was too small for the reply.
+inline bool IsLengthStatus(uint32_t status) {
+  return status == 0xC0000004u /* STATUS_INFO_LENGTH_MISMATCH */ ||
+         status == 0xC0000023u /* STATUS_BUFFER_TOO_SMALL */ ||
+         status == 0x80000005u /* STATUS_BUFFER_OVERFLOW */;
+}
+
 }  // namespace lurvik
