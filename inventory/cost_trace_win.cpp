@@ -7,7 +7,6 @@
 #ifdef LURVIK_TEST_SEAMS
 #include <windows.h>
 #undef QueryDosDevice
-#undef PathIsDirectory
 #undef PathStripPath
 
 #include <cstdio>
@@ -60,6 +59,7 @@ class CostTracingSystem : public InventorySystem {
     return s_.QuerySystemInformation(c, b);
   }
   std::string WideToAnsi(const char16_t* c, size_t n, size_t m) override { Timed t(costs[kText]); return s_.WideToAnsi(c, n, m); }
+  std::u16string UpperCaseWide(const std::u16string& w) override { Timed t(costs[kText]); return s_.UpperCaseWide(w); }
   uint32_t CurrentProcessId() override { return s_.CurrentProcessId(); }
   SysHandle OpenProcess(uint32_t a, uint32_t p) override { Timed t(costs[kOpenClose]); return s_.OpenProcess(a, p); }
   void CloseHandle(SysHandle h) override { Timed t(costs[kOpenClose]); s_.CloseHandle(h); }
@@ -74,13 +74,13 @@ class CostTracingSystem : public InventorySystem {
     return s_.ProcessCreationTime(p, time);
   }
   bool HasEntryPoint(EntryPoint e) override { return s_.HasEntryPoint(e); }
-  uint32_t GetProcessImageFileNameA(SysHandle p, std::string& text, uint32_t n) override {
+  uint32_t GetProcessImageFileNameW(SysHandle p, std::u16string& text, uint32_t n) override {
     Timed t(costs[kProcessQuestions]);
-    return s_.GetProcessImageFileNameA(p, text, n);
+    return s_.GetProcessImageFileNameW(p, text, n);
   }
-  uint32_t GetModuleFileNameExA(SysHandle p, std::string& text, uint32_t n) override {
+  uint32_t GetModuleFileNameExW(SysHandle p, std::u16string& text, uint32_t n) override {
     Timed t(costs[kProcessQuestions]);
-    return s_.GetModuleFileNameExA(p, text, n);
+    return s_.GetModuleFileNameExW(p, text, n);
   }
   uint32_t GetProcessId(SysHandle h) override { Timed t(costs[kProcessQuestions]); return s_.GetProcessId(h); }
   uint32_t GetThreadId(SysHandle h) override { Timed t(costs[kProcessQuestions]); return s_.GetThreadId(h); }
@@ -90,7 +90,6 @@ class CostTracingSystem : public InventorySystem {
     return s_.LookupTokenUserName(h, name);
   }
   std::string QueryDosDevice(const std::string& d) override { Timed t(costs[kDrives]); return s_.QueryDosDevice(d); }
-  bool PathIsDirectory(const std::string& p) override { Timed t(costs[kPaths]); return s_.PathIsDirectory(p); }
   std::string PathStripPath(const std::string& p) override { Timed t(costs[kPaths]); return s_.PathStripPath(p); }
   bool IsDBCSLeadByte(uint8_t b) override { return s_.IsDBCSLeadByte(b); }
   int32_t StartProbeWorker() override { Timed t(costs[kProbes]); return s_.StartProbeWorker(); }

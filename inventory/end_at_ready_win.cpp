@@ -3,6 +3,8 @@
 
 #ifdef LURVIK_TEST_SEAMS
 #include <windows.h>
+
+#include "toolkit/wide_text_win.h"
 #endif
 
 namespace lurvik {
@@ -10,10 +12,11 @@ namespace lurvik {
 #ifndef LURVIK_TEST_SEAMS
 std::string EndAtReadyLogPath() { return std::string(); }
 #else
+// In UTF-8, as every log path.
 std::string EndAtReadyLogPath() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableA("LURVIK_END_AT_READY", path, sizeof path);
-  return length == 0 || length >= sizeof path ? std::string() : std::string(path, length);
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"LURVIK_END_AT_READY", path, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? std::string() : Utf8FromWide(std::wstring(path, length));
 }
 #endif
 

@@ -66,14 +66,18 @@ std::string QueryObjectNameDirectly(ScanState& state, SysHandle handle) {
 }
 
 // The file's question, answered on the worker with its stretch: the file's type, and in the
-// same question the name of a disk file or a pipe. A hung type leaves nothing; a hung name
-// leaves the type (a pipe's image) only.
+// same question the name of a disk file or a pipe and whether a named disk file is a folder.
+// A hung type leaves nothing; a hung name leaves the type (a pipe's image) only. The folder is
+// asked of the handle, not of the path: the path shown is in the ANSI code page, where a
+// character it lacks is "?", and on 64-bit Windows a 32-bit program's path calls are sent from
+// the 64-bit system folder to the 32-bit one. A folder question that failed or hung leaves a
+// file, as a path that cannot be asked about is not a folder.
 void ResolveFileHandle(HandleResolution& resolution, const PreparedFile& file) {
   InventorySystem& system = resolution.state.system;
   if (!file.question || !FirstProbeCallAnswered(file.question->phase)) return;
   const int32_t fileType = file.question->ProbedFileType;
   std::string& name = resolution.state.ImageNameBuffer;
-  name = file.answered == WaitResult::Finished ? NameOf(system, *file.question) : std::string();
+  name = SecondProbeCallAnswered(file.question->phase) ? NameOf(system, *file.question) : std::string();
 
   if (fileType == kFileTypePipe) {
     resolution.DetailIconIndex = 5;
@@ -82,7 +86,7 @@ void ResolveFileHandle(HandleResolution& resolution, const PreparedFile& file) {
     if (name.empty()) return;
     name = resolution.state.Drives.DrivePathOf(name);
     if (name.empty()) return;
-    const bool folder = system.PathIsDirectory(name);
+    const bool folder = file.answered == WaitResult::Finished && file.question->ProbedFolder == 1;
     resolution.DetailIconIndex = folder ? 1 : 7;
     AddDetail(resolution, LanguageText(folder ? 5 : 4) + name);
   }

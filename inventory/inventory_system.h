@@ -14,7 +14,6 @@
 // <windows.h> and <shlwapi.h> define these names as macros for their ANSI and wide variants;
 // in this interface they name its own methods.
 #undef QueryDosDevice
-#undef PathIsDirectory
 #undef PathStripPath
 
 namespace lurvik {
@@ -47,7 +46,7 @@ struct DuplicateResult {
 };
 
 // Optional entry points the start-up looks up at run time; each may be missing.
-enum class EntryPoint { GetModuleFileNameExA, GetProcessImageFileNameA, GetProcessId, GetThreadId, GetProcessIdOfThread };
+enum class EntryPoint { GetModuleFileNameExW, GetProcessImageFileNameW, GetProcessId, GetThreadId, GetProcessIdOfThread };
 
 // Storage of one probe question. It is owned jointly by the scan and the system layer: the
 // storage of a question whose worker was killed or given up is kept alive by the system
@@ -57,6 +56,7 @@ struct ProbeStorage {
   SysHandle handle = 0;
   ProbePhaseCell phase{kProbeStarting};       // entered and left the call, or given up by the scan
   int32_t ProbedFileType = 0;                 // file question: GetFileType's answer
+  int32_t ProbedFolder = -1;                  // disk file: 1 a folder, 0 not, -1 not known
   uint32_t nameStatus = 0xFFFFFFFFu;          // name: status of the object-name query
   NativeReply nameReply;                      // name: returned length and base address
   std::vector<uint8_t> NameQueryBuffer;       // name: the object-name record, 10004 bytes
@@ -67,8 +67,9 @@ struct ProbeStorage {
 using ProbeTrip = std::vector<std::shared_ptr<ProbeStorage>>;
 constexpr size_t kMaxTripQuestions = 64;
 
-// File: the file's type (first call) and, only for a disk file or a pipe, its name (second
-// call), in one trip to the worker. ObjectName: the name alone.
+// File: the file's type (first call), only for a disk file or a pipe its name (second call),
+// and only for a named disk file whether the object is a folder (third call), in one trip to
+// the worker. ObjectName: the name alone.
 enum class ProbeKind { File, ObjectName };
 
 // The file types whose name the file question asks: FILE_TYPE_DISK (1) and FILE_TYPE_PIPE (3).
@@ -87,8 +88,12 @@ class InventorySystem {
   // Native queries. The buffer keeps its size; the reply is written into it.
   virtual NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) = 0;  // ZwQueryObject(0, class 3)
   virtual NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) = 0;
-  // UTF-16LE characters to ANSI (WideCharToMultiByte, CP_ACP), at most maxBytes bytes.
+  // UTF-16LE characters to ANSI (WideCharToMultiByte, CP_ACP), at most maxBytes bytes, without
+  // best fit: a character the code page lacks becomes its default character "?", never a
+  // look-alike letter.
   virtual std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) = 0;
+  // Upper-cases UTF-16 text by the system's rules (CharUpperBuffW).
+  virtual std::u16string UpperCaseWide(const std::u16string& text) = 0;
 
   // Processes and handles.
   virtual uint32_t CurrentProcessId() = 0;
@@ -102,19 +107,19 @@ class InventorySystem {
   virtual bool ProcessCreationTime(SysHandle process, uint64_t& time) = 0;
 
   // Per-type questions. The image-name calls return the count of characters written (0 on
-  // failure) and put the text into `text`; the caller checks HasEntryPoint first.
+  // failure) and put the text, in its true characters, into `text`; the caller checks
+  // HasEntryPoint first.
   virtual bool HasEntryPoint(EntryPoint entry) = 0;
-  virtual uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) = 0;
-  virtual uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) = 0;
+  virtual uint32_t GetProcessImageFileNameW(SysHandle process, std::u16string& text, uint32_t size) = 0;
+  virtual uint32_t GetModuleFileNameExW(SysHandle process, std::u16string& text, uint32_t size) = 0;
   virtual uint32_t GetProcessId(SysHandle process) = 0;
   virtual uint32_t GetThreadId(SysHandle thread) = 0;
   virtual uint32_t GetProcessIdOfThread(SysHandle thread) = 0;
-  // The account name of the token's user (GetTokenInformation TokenUser, LookupAccountSidA);
-  // false when either step fails.
+  // The account name of the token's user (GetTokenInformation TokenUser, LookupAccountSidW),
+  // as ANSI text without best fit; false when either step fails.
   virtual bool LookupTokenUserName(SysHandle token, std::string& accountName) = 0;
   // The first device name of a drive such as "C:", or "" when the letter has no drive.
   virtual std::string QueryDosDevice(const std::string& driveName) = 0;
-  virtual bool PathIsDirectory(const std::string& path) = 0;
   // The last component of a path, as PathStripPathA leaves it. Only the system knows the
   // double-byte characters of its ANSI code page, whose trail bytes may equal "\".
   virtual std::string PathStripPath(const std::string& path) = 0;

@@ -6,9 +6,12 @@
 //   without its call (its handle may already be closed).
 // - InCall, from EnterProbeCall to the next exchange: the type call and the writing of its
 //   answer. Killed here, nothing of the question counts.
-// - InSecondCall, from EnterSecondProbeCall to LeaveProbeCall: the name call and the writing
-//   of its status. The type was written before the exchange that began this phase, so a kill
-//   here leaves it counting; the name record does not count.
+// - InSecondCall, from EnterSecondProbeCall to the next exchange: the name call and the
+//   writing of its status. The type was written before the exchange that began this phase, so
+//   a kill here leaves it counting; the name record does not count.
+// - InThirdCall (a disk file whose name was read), from EnterThirdProbeCall to LeaveProbeCall:
+//   the question whether the object is a folder, and the writing of its answer. A kill here
+//   leaves the type and the name counting; the folder stays not known.
 // - LeftCall: never killed; every result is complete. The worker then goes on to the next
 //   question of its trip (or back to its wait), in its own loop, which is never killed either:
 //   the scan claims a question only once the worker has entered it.
@@ -27,6 +30,20 @@ namespace {
 
 constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
 constexpr ULONG kObjectNameClass = 1;
+constexpr ULONG kFileStandardInformationClass = 5;
+constexpr int32_t kFileTypeDisk = 1;
+
+// FILE_STANDARD_INFORMATION: two 64-bit sizes, the link count, the delete-pending flag and the
+// folder flag; and the status block the call writes its status into (a status and a pointer).
+struct StandardFileRecord {
+  LARGE_INTEGER allocationSize, endOfFile;
+  ULONG numberOfLinks;
+  BOOLEAN deletePending, directory;
+};
+struct StatusBlock {
+  void* statusOrPointer;
+  ULONG_PTR information;
+};
 
 [[noreturn]] void AwaitTermination() {
   for (;;) ::Sleep(INFINITE);
@@ -47,6 +64,21 @@ void CallQueryName(ProbeStorage& storage, QueryObjectCall queryObject) {
   storage.nameStatus = status;
 }
 
+// Whether the object is a folder, asked of the handle itself and not of its path: a path names
+// what the system finds there now (on 64-bit Windows, for a 32-bit program, the 32-bit system
+// folder instead of the 64-bit one; or another file put in the place of one deleted while
+// open), and a path call would first turn the name into the system's form on the process heap,
+// whose lock a killed thread would keep for good. The standard record needs no access right,
+// so it answers for a handle copied with access 0 too. Its records live on this thread's stack:
+// only this thread's call writes them, and the system ends that call before the thread goes.
+void CallQueryFolder(ProbeStorage& storage, QueryFileCall queryFile) {
+  if (queryFile == nullptr) return;
+  StandardFileRecord record = {};
+  StatusBlock status = {};
+  if (queryFile(HandleOf(storage), &status, &record, sizeof record, kFileStandardInformationClass) == 0)
+    storage.ProbedFolder = record.directory ? 1 : 0;
+}
+
 }  // namespace
 
 bool AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
@@ -58,7 +90,13 @@ bool AnswerFileQuestion(ProbeStorage& storage, const ProbeCalls& calls) {
   }
   if (!EnterSecondProbeCall(storage.phase)) AwaitTermination();
   CallQueryName(storage, calls.queryObject);
-  if (!LeaveProbeCall(storage.phase, kProbeInSecondCall)) AwaitTermination();
+  if (storage.ProbedFileType != kFileTypeDisk || storage.nameStatus != 0) {
+    if (!LeaveProbeCall(storage.phase, kProbeInSecondCall)) AwaitTermination();
+    return true;
+  }
+  if (!EnterThirdProbeCall(storage.phase)) AwaitTermination();
+  CallQueryFolder(storage, calls.queryFile);
+  if (!LeaveProbeCall(storage.phase, kProbeInThirdCall)) AwaitTermination();
   return true;
 }
 

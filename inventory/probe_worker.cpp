@@ -12,13 +12,13 @@ namespace lurvik {
 //   start, the loader and the process end would hang. So it is never killed: after 2 s it is
 //   given up, and when it does reach the question later it sees that and returns without
 //   making its call, and without going on to the questions after it.
-// - In a call (the first or the second): it holds no lock of ours or of the runtime; a kill
+// - In a call (the first, second or third): it holds no lock of ours or of the runtime; a kill
 //   there is what the bounded wait is for. Each call has its own bound of 50 pauses, counted
-//   from the first look that finds the worker inside it, so a second call that hangs is given
+//   from the first look that finds the worker inside it, so a later call that hangs is given
 //   as long as a question of its own would be, and a question late in a trip as long as the
 //   first; the scan waits no longer past the start of a hung call than for a question of one
 //   call. The claim and the worker's next step are one exchange: a worker that leaves or
-//   moves on to its second call in the same moment either counts as having done so, or waits
+//   moves on to its next call in the same moment either counts as having done so, or waits
 //   for the kill without going on.
 // - Left its last call: its results are complete, whatever the thread does next.
 size_t WaitOrKillWorker(InventorySystem& system, int32_t worker, const ProbeTrip& trip) {
@@ -35,7 +35,7 @@ size_t WaitOrKillWorker(InventorySystem& system, int32_t worker, const ProbeTrip
     }
     if (current == trip.size()) return current;
     ProbePhaseCell& phase = trip[current]->phase;
-    const int32_t now = phase.load();  // kProbeStarting, kProbeInCall or kProbeInSecondCall
+    const int32_t now = phase.load();  // kProbeStarting or one of the three calls
     if (now == kProbeStarting) {
       if (running && startTicks < kMaxStartTicks) {
         running = system.AwaitProbe(worker, 1);

@@ -25,7 +25,7 @@ constexpr int32_t kMaxStartTicks = 2000;
 // that call, counted from the first look that finds it there, and is killed when it is still
 // inside. Returns how many questions, from the first, finished: the worker has left their
 // last calls and their results are complete. The question after them, if any, was abandoned;
-// FirstProbeCallAnswered says whether its first call's result counts. The worker never
+// FirstProbeCallAnswered and SecondProbeCallAnswered say which of its calls' results count. The worker never
 // touches the questions after an abandoned one. Worker 0 (never started) abandons the first.
 size_t WaitOrKillWorker(InventorySystem& system, int32_t worker, const ProbeTrip& trip);
 

@@ -6,6 +6,7 @@
 #include "inventory/handle_resolution.h"
 #include "inventory/inventory.h"
 #include "inventory/owned_handle.h"
+#include "inventory/process_filter.h"
 #include "inventory/process_image.h"
 #include "shell/app_state.h"
 #include "shell/language_text.h"
@@ -30,8 +31,7 @@ void StartProcess(ScanState& state, uint32_t processId) {
   state.ProcessLabel = ProcessLabelFor(state, processId);
   FlushTypeBlocks(state);
 
-  state.ProcessShown =
-      (ProcessFilter.empty() || UpperCaseText(state.ImageNameBuffer) == UpperCaseText(ProcessFilter)) ? 1 : 0;
+  state.ProcessShown = PassesProcessFilter(system, state.ImageFileName) ? 1 : 0;
   ShowStatus(state, LanguageText(9) + state.ProcessLabel);
   if (state.ProcessShown == 1) {
     state.ProcessNode = state.Tree.Add(state.ProcessLabel, 0, 0);
@@ -65,6 +65,7 @@ void ShowStatus(ScanState& state, const std::string& text) {
 }
 
 std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
+  state.ImageFileName.clear();
   if (processId == 0) return "0 / [System Process]";
   if (processId == 4) return "4 / System";
   const std::string prefix = DecimalText(processId) + " / ";
@@ -81,8 +82,12 @@ std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
     return prefix + "unbekannt";
   }
   std::string path;
-  if (ReadProcessImagePath(state.system, process.value(), path) == 0) return prefix + "unbekannt";
+  std::u16string truePath;
+  if (ReadProcessImagePath(state.system, process.value(), path, &truePath) == 0) return prefix + "unbekannt";
   state.ImageNameBuffer = state.system.PathStripPath(path);
+  // The file name in its true characters, for the filter: after the last "\", which in UTF-16
+  // is always a character of its own.
+  state.ImageFileName = truePath.substr(truePath.find_last_of(u'\\') + 1);
   return prefix + TrimText(state.ImageNameBuffer);
 }
 

@@ -14,6 +14,7 @@
 #include "shell/app_state.h"
 #include "shell/program_end_win.h"
 #include "toolkit/text_file.h"
+#include "toolkit/wide_text_win.h"
 #include "toolkit/workers_win.h"
 
 namespace lurvik {
@@ -50,7 +51,8 @@ DWORD WINAPI ScanHandles(void* /*unused*/) {
   // it, after every run; so the log is only written. The pause gives the shell's open time to
   // start the viewer before the program ends; without one there is nothing to wait for.
   if (WindowStationIsVisible()) {
-    ShellExecuteA(GetDesktopWindow(), OpenVerb.c_str(), BatchLogPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(GetDesktopWindow(), WideFromUtf8(OpenVerb).c_str(), WideFromUtf8(BatchLogPath).c_str(), nullptr, nullptr,
+                  SW_SHOWNORMAL);
     PauseMilliseconds(kPauseBeforeEndMilliseconds);
   }
   EndProgram(written ? 0 : 1);

@@ -43,6 +43,7 @@ struct ScanState {
   NodeNumber ProcessNode = 0;
   int32_t ProcessShown = 0;
   std::string ImageNameBuffer;      // the current entry's one text value, at most 2502 bytes
+  std::u16string ImageFileName;     // the current process's image file name, true characters
   int32_t LastProgress = -1;        // the position last sent to the bar; -1: none yet
   // Whether this scan found its own handle and so knows the type numbers. Only then may a
   // name be asked on the scan thread: with shifted rows a file could pass for an event.

@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 #include <shlwapi.h>
-#undef PathIsDirectory
 #undef PathStripPath
 
 #include <climits>
@@ -15,6 +14,7 @@
 #include "shell/privilege_win.h"
 #include "toolkit/system_info.h"
 #include "toolkit/text.h"
+#include "toolkit/wide_text_win.h"
 #include "toolkit/workers_win.h"
 
 namespace lurvik {
@@ -27,6 +27,7 @@ using QuerySystemInformationFunction = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*
 // Looked up in ntdll once, before the first probe starts; probes only read them.
 QueryObjectFunction ZwQueryObjectAddress;
 QuerySystemInformationFunction ZwQuerySystemInformationAddress;
+QueryFileCall NtQueryInformationFileAddress;
 
 constexpr uint32_t kStatusNotImplemented = 0xC0000002u;
 constexpr ULONG kAllTypesClass = 3;
@@ -36,13 +37,16 @@ constexpr DWORD kAccountFieldLength = 2500;
 
 // Written once: a probe killed in an earlier scan may still read them.
 void LookUpNativeEntryPoints() {
-  if (ZwQueryObjectAddress != nullptr && ZwQuerySystemInformationAddress != nullptr) return;
+  if (ZwQueryObjectAddress != nullptr && ZwQuerySystemInformationAddress != nullptr && NtQueryInformationFileAddress != nullptr)
+    return;
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   if (ntdll == nullptr) return;
   ZwQueryObjectAddress =
       reinterpret_cast<QueryObjectFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQueryObject")));
   ZwQuerySystemInformationAddress = reinterpret_cast<QuerySystemInformationFunction>(
       reinterpret_cast<void*>(GetProcAddress(ntdll, "ZwQuerySystemInformation")));
+  NtQueryInformationFileAddress =
+      reinterpret_cast<QueryFileCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
 }
 
 HANDLE AsHandle(SysHandle handle) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)); }
@@ -55,17 +59,20 @@ ULONG BufferSize(const std::vector<uint8_t>& buffer) {
 // The probe worker's question procedures with the real system calls (see
 // probe_questions_win.cpp for their phases and where a kill can land).
 DWORD WINAPI FileProbe(void* parameter) {
-  return AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress}) ? 1 : 0;
+  return AnswerFileQuestion(*static_cast<ProbeStorage*>(parameter),
+                            {GetFileType, ZwQueryObjectAddress, NtQueryInformationFileAddress})
+             ? 1
+             : 0;
 }
 
 DWORD WINAPI ObjectNameProbe(void* parameter) {
-  return AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress}) ? 1 : 0;
+  return AnswerNameQuestion(*static_cast<ProbeStorage*>(parameter), {GetFileType, ZwQueryObjectAddress, nullptr}) ? 1 : 0;
 }
 
 void* EntryPointAddress(EntryPoint entry) {
   switch (entry) {
-    case EntryPoint::GetModuleFileNameExA: return GetModuleFileNameExA_Address;
-    case EntryPoint::GetProcessImageFileNameA: return GetProcessImageFileNameA_Address;
+    case EntryPoint::GetModuleFileNameExW: return GetModuleFileNameExW_Address;
+    case EntryPoint::GetProcessImageFileNameW: return GetProcessImageFileNameW_Address;
     case EntryPoint::GetProcessId: return GetProcessId_Address;
     case EntryPoint::GetThreadId: return GetThreadId_Address;
     case EntryPoint::GetProcessIdOfThread: return GetProcessIdOfThread_Address;
@@ -126,15 +133,14 @@ NativeReply WindowsSystem::QuerySystemInformation(uint32_t infoClass, std::vecto
 }
 
 std::string WindowsSystem::WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) {
-  if (characters == nullptr || count == 0 || maxBytes == 0) return std::string();
-  const int characterCount = count > static_cast<size_t>(INT_MAX) ? -1 : static_cast<int>(count);
-  const int outputSize = maxBytes > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(maxBytes);
-  std::string text(static_cast<size_t>(outputSize), '\0');
-  const int written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(characters), characterCount,
-                                          &text[0], outputSize, nullptr, nullptr);
-  if (written <= 0) return std::string();
-  text.resize(static_cast<size_t>(written));
+  std::string text = AnsiFromWide(reinterpret_cast<const wchar_t*>(characters), count, maxBytes);
   return text.substr(0, text.find('\0'));
+}
+
+std::u16string WindowsSystem::UpperCaseWide(const std::u16string& text) {
+  std::wstring upper(text.begin(), text.end());
+  if (!upper.empty() && upper.size() <= MAXDWORD) CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  return std::u16string(upper.begin(), upper.end());
 }
 
 uint32_t WindowsSystem::CurrentProcessId() { return GetCurrentProcessId(); }
@@ -178,27 +184,38 @@ bool WindowsSystem::ProcessCreationTime(SysHandle process, uint64_t& time) {
 
 bool WindowsSystem::HasEntryPoint(EntryPoint entry) { return EntryPointAddress(entry) != nullptr; }
 
-uint32_t WindowsSystem::GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) {
+namespace {
+
+// The characters before the first zero of a fixed field of wide characters.
+std::u16string WideFieldText(const wchar_t* field, size_t n) {
+  size_t length = 0;
+  while (length < n && field[length] != 0) ++length;
+  return std::u16string(field, field + length);
+}
+
+}  // namespace
+
+uint32_t WindowsSystem::GetProcessImageFileNameW(SysHandle process, std::u16string& text, uint32_t size) {
   text.clear();
-  void* address = EntryPointAddress(EntryPoint::GetProcessImageFileNameA);
+  void* address = EntryPointAddress(EntryPoint::GetProcessImageFileNameW);
   if (address == nullptr) return 0;
-  char field[kImageNameBufferSize] = {};
+  wchar_t field[kImageNameBufferSize] = {};
   const uint32_t offered = size < kImageNameBufferSize - 2 ? size : kImageNameBufferSize - 2;
   const uint32_t written = CallEntryPoint(address, static_cast<uintptr_t>(process),
                                           reinterpret_cast<uintptr_t>(field), offered);
-  text = FixedFieldText(field, sizeof field);
+  text = WideFieldText(field, kImageNameBufferSize);
   return written;
 }
 
-uint32_t WindowsSystem::GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) {
+uint32_t WindowsSystem::GetModuleFileNameExW(SysHandle process, std::u16string& text, uint32_t size) {
   text.clear();
-  void* address = EntryPointAddress(EntryPoint::GetModuleFileNameExA);
+  void* address = EntryPointAddress(EntryPoint::GetModuleFileNameExW);
   if (address == nullptr) return 0;
-  char field[kImageNameBufferSize] = {};
+  wchar_t field[kImageNameBufferSize] = {};
   const uint32_t offered = size < kImageNameBufferSize - 2 ? size : kImageNameBufferSize - 2;
   const uint32_t written = CallEntryPoint(address, static_cast<uintptr_t>(process), uintptr_t{0},
                                           reinterpret_cast<uintptr_t>(field), offered);
-  text = FixedFieldText(field, sizeof field);
+  text = WideFieldText(field, kImageNameBufferSize);
   return written;
 }
 
@@ -222,12 +239,14 @@ bool WindowsSystem::LookupTokenUserName(SysHandle token, std::string& accountNam
   if (!GetTokenInformation(AsHandle(token), TokenUser, user.data(), userSize, &needed)) return false;
   if (userSize < sizeof(void*)) return false;
   PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-  char name[kImageNameBufferSize] = {};
-  char domain[kImageNameBufferSize] = {};
+  wchar_t name[kImageNameBufferSize] = {};
+  wchar_t domain[kImageNameBufferSize] = {};
   DWORD nameLength = kAccountFieldLength, domainLength = kAccountFieldLength;
   SID_NAME_USE kind;
-  if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &kind)) return false;
-  accountName = FixedFieldText(name, sizeof name);
+  if (!LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &kind)) return false;
+  const std::u16string wide = WideFieldText(name, kImageNameBufferSize);
+  // Room for three bytes a character, the most any ANSI code page needs (UTF-8).
+  accountName = WideToAnsi(wide.data(), wide.size(), 3 * wide.size() + 1);
   return true;
 }
 
@@ -236,8 +255,6 @@ std::string WindowsSystem::QueryDosDevice(const std::string& driveName) {
   ::QueryDosDeviceA(driveName.c_str(), target, kDeviceNameBufferSize - 2);
   return FixedFieldText(target, sizeof target);
 }
-
-bool WindowsSystem::PathIsDirectory(const std::string& path) { return ::PathIsDirectoryA(path.c_str()) != FALSE; }
 
 std::string WindowsSystem::PathStripPath(const std::string& path) {
   std::vector<char> text(path.begin(), path.end());  // stripped in place

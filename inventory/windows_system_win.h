@@ -5,7 +5,6 @@
 #include <windows.h>
 // The interface's method names, not the system's ANSI/wide macros of the same names.
 #undef QueryDosDevice
-#undef PathIsDirectory
 #undef PathStripPath
 
 #include "inventory/inventory_system.h"
@@ -28,6 +27,7 @@ class WindowsSystem : public InventorySystem {
   NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) override;
   NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) override;
   std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) override;
+  std::u16string UpperCaseWide(const std::u16string& text) override;
 
   uint32_t CurrentProcessId() override;
   SysHandle OpenProcess(uint32_t access, uint32_t processId) override;
@@ -38,14 +38,13 @@ class WindowsSystem : public InventorySystem {
   bool ProcessCreationTime(SysHandle process, uint64_t& time) override;
 
   bool HasEntryPoint(EntryPoint entry) override;
-  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override;
-  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override;
+  uint32_t GetProcessImageFileNameW(SysHandle process, std::u16string& text, uint32_t size) override;
+  uint32_t GetModuleFileNameExW(SysHandle process, std::u16string& text, uint32_t size) override;
   uint32_t GetProcessId(SysHandle process) override;
   uint32_t GetThreadId(SysHandle thread) override;
   uint32_t GetProcessIdOfThread(SysHandle thread) override;
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
   std::string QueryDosDevice(const std::string& driveName) override;
-  bool PathIsDirectory(const std::string& path) override;
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override;
 

@@ -8,6 +8,8 @@
 
 namespace lurvik {
 
+// The two parameters are kept in UTF-8, their true characters: the filter is compared with
+// image names character by character, and the log path is a path to write to, never shown.
 extern std::string ProcessFilter;   // first command-line parameter; empty: all processes
 extern std::string BatchLogPath;    // second parameter; not empty: unattended mode
 extern std::string OpenVerb;        // "open", the verb used to open a written log

@@ -21,6 +21,7 @@
 #include "toolkit/menu_win.h"
 #include "toolkit/text_file.h"
 #include "toolkit/thread_exit_watcher_win.h"
+#include "toolkit/wide_text_win.h"
 #include "toolkit/window_layer_win.h"
 #include "toolkit/workers_win.h"
 
@@ -59,7 +60,8 @@ void Rescan() {
 }
 
 // Saves LogText where the user chooses and opens it. A file that could not be written
-// completely is not opened, as one that could not be created.
+// completely is not opened, as one that could not be created. The path is UTF-8 throughout:
+// the file written and opened is the one chosen, whatever characters its name holds.
 void SaveLog() {
   std::string path = AskSaveFileName(LanguageText(12), "Lurvik_LOG.txt", "*.txt | *.log", 0);
   if (path.empty()) return;
@@ -68,7 +70,8 @@ void SaveLog() {
   uint32_t written = WriteText(file, LogText);
   bool complete = CloseTextFile(file) && written == LogText.size();
   if (!complete) return;
-  ShellExecuteA(GetDesktopWindow(), OpenVerb.c_str(), path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(GetDesktopWindow(), WideFromUtf8(OpenVerb).c_str(), WideFromUtf8(path).c_str(), nullptr, nullptr,
+                SW_SHOWNORMAL);
 }
 
 // Changes the menu only; the tree, the status text and LogText keep the words of their scan.

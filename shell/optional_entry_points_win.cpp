@@ -9,8 +9,8 @@
 namespace lurvik {
 
 void* PsapiLibrary = nullptr;
-void* GetModuleFileNameExA_Address = nullptr;
-void* GetProcessImageFileNameA_Address = nullptr;
+void* GetModuleFileNameExW_Address = nullptr;
+void* GetProcessImageFileNameW_Address = nullptr;
 void* GetProcessId_Address = nullptr;
 void* GetThreadId_Address = nullptr;
 void* GetProcessIdOfThread_Address = nullptr;
@@ -26,8 +26,8 @@ void* LookUp(void* module, const char* name) {
 
 void LoadOptionalEntryPoints() {
   PsapiLibrary = OpenLibraryFile(1, "PSAPI.dll");
-  GetModuleFileNameExA_Address = LookUp(PsapiLibrary, "GetModuleFileNameExA");
-  GetProcessImageFileNameA_Address = LookUp(PsapiLibrary, "GetProcessImageFileNameA");
+  GetModuleFileNameExW_Address = LookUp(PsapiLibrary, "GetModuleFileNameExW");
+  GetProcessImageFileNameW_Address = LookUp(PsapiLibrary, "GetProcessImageFileNameW");
 
   void* kernel = GetModuleHandleA("kernel32");
   GetProcessId_Address = LookUp(kernel, "GetProcessId");

@@ -6,8 +6,8 @@
 namespace lurvik {
 
 extern void* PsapiLibrary;  // module handle of "PSAPI.dll", released at program end
-extern void* GetModuleFileNameExA_Address;
-extern void* GetProcessImageFileNameA_Address;
+extern void* GetModuleFileNameExW_Address;
+extern void* GetProcessImageFileNameW_Address;
 extern void* GetProcessId_Address;
 extern void* GetThreadId_Address;
 extern void* GetProcessIdOfThread_Address;

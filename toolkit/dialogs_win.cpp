@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "toolkit/dialogs.h"
+#include "toolkit/wide_text_win.h"
 
 namespace lurvik {
 
@@ -64,9 +65,9 @@ class ModalScope {
 // program; a 64-bit program must pass its own (larger) layout, or the dialog refuses it.
 DWORD SaveRecordSize() {
 #if defined(_WIN64)
-  return sizeof(OPENFILENAMEA);
+  return sizeof(OPENFILENAMEW);
 #else
-  return offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);  // 76
+  return offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);  // 76
 #endif
 }
 
@@ -79,25 +80,29 @@ int32_t ShowMessageBox(const std::string& title, const std::string& text, uint32
 
 std::string AskSaveFileName(const std::string& title, const std::string& defaultFile,
                             const std::string& pattern, int32_t patternPosition) {
-  std::string filter = SaveDialogFilter(pattern);
-  SaveDialogStart start = SplitDefaultFile(defaultFile);
-  char file[kSaveDialogBufferBytes] = {};
-  std::memcpy(file, start.fileName.data(), start.fileName.size());  // at most 259 bytes
+  // The wide dialog is the same dialog as the ANSI one; only the path it gives back keeps the
+  // characters that the ANSI code page lacks (the ANSI dialog would give their look-alikes).
+  const std::wstring filter = WideFromAnsi(SaveDialogFilter(pattern));
+  const SaveDialogStart start = SplitDefaultFile(defaultFile);
+  const std::wstring fileName = WideFromAnsi(start.fileName), folder = WideFromAnsi(start.folder);
+  const std::wstring wideTitle = WideFromAnsi(title);
+  wchar_t file[kSaveDialogBufferCharacters] = {};
+  std::memcpy(file, fileName.data(), fileName.size() * sizeof(wchar_t));  // at most 259 characters
 
   ModalScope scope;
-  OPENFILENAMEA record = {};
+  OPENFILENAMEW record = {};
   record.lStructSize = SaveRecordSize();
   record.hwndOwner = scope.Owner();
-  record.lpstrFilter = filter.data();
+  record.lpstrFilter = filter.c_str();
   record.nFilterIndex = static_cast<DWORD>(patternPosition + 1);
   record.lpstrFile = file;
-  record.nMaxFile = kSaveDialogBufferBytes;
-  record.lpstrInitialDir = start.folder.empty() ? nullptr : start.folder.c_str();
-  record.lpstrTitle = title.c_str();
+  record.nMaxFile = kSaveDialogBufferCharacters;
+  record.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  record.lpstrTitle = wideTitle.c_str();
   record.Flags = kSaveDialogFlags;
-  if (!GetSaveFileNameA(&record)) return std::string();
-  file[kSaveDialogBufferBytes - 1] = '\0';
-  return std::string(file);
+  if (!GetSaveFileNameW(&record)) return std::string();
+  file[kSaveDialogBufferCharacters - 1] = L'\0';
+  return Utf8FromWide(file);
 }
 
 }  // namespace lurvik

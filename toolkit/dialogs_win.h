@@ -12,10 +12,12 @@ int32_t ShowMessageBox(const std::string& title, const std::string& text, uint32
 // Flags of the save dialog: explorer style, hidden read-only box, existing path required,
 // current directory kept; no question before replacing a file.
 constexpr uint32_t kSaveDialogFlags = 0x8080C;
-constexpr size_t kSaveDialogBufferBytes = 260;
+constexpr size_t kSaveDialogBufferCharacters = 260;
 
-// The chosen full path, or an empty text when the user cancels (or the dialog fails). The
-// pattern is split at "|" (SaveDialogFilter), the default file by SplitDefaultFile.
+// The chosen full path in UTF-8 (its true characters, which the ANSI code page may lack), or
+// an empty text when the user cancels (or the dialog fails). The title, default file and
+// pattern are ANSI texts; the pattern is split at "|" (SaveDialogFilter), the default file by
+// SplitDefaultFile.
 std::string AskSaveFileName(const std::string& title, const std::string& defaultFile,
                             const std::string& pattern, int32_t patternPosition);
 

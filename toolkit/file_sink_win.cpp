@@ -1,7 +1,8 @@
-// The Windows file under the text writer: CreateFileA, WriteFile, SetFilePointer, CloseHandle.
+// The Windows file under the text writer: CreateFileW, WriteFile, SetFilePointer, CloseHandle.
 #include <windows.h>
 
 #include "toolkit/text_writer.h"
+#include "toolkit/wide_text_win.h"
 
 namespace lurvik {
 namespace {
@@ -38,12 +39,15 @@ bool Usable(HANDLE file) { return file != INVALID_HANDLE_VALUE && file != nullpt
 
 }  // namespace
 
+// The UTF-8 path is opened by its UTF-16 characters: the ANSI call would open the best-fit
+// look-alike of a character the code page lacks, another file.
 std::unique_ptr<FileSink> OpenFileSink(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  const std::wstring widePath = WideFromUtf8(path);
+  HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   // A file that cannot be opened for reading too may still be emptied for writing.
   if (file == INVALID_HANDLE_VALUE)
-    file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    file = CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, 0, nullptr);
   if (!Usable(file)) return nullptr;
   return std::unique_ptr<FileSink>(new WindowsFileSink(file));
 }

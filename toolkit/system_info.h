@@ -31,9 +31,10 @@ void SetOsVersionCodeOverride(int32_t code);  // 0 = none; test builds only
 // Every token of a command line, the program name first. Blanks separate (tabs do not); a
 // token starting with a double quote runs to the next one, without the quotes.
 std::vector<std::string> SplitCommandLine(const std::string& line);
-// Parameters after the program name, from GetCommandLineA.
+// Parameters after the program name, from GetCommandLineW.
 int32_t ArgumentCount();
-// The parameter at a 0-based index, or the empty text if there is none. A negative index
+// The parameter at a 0-based index, in UTF-8 (its true characters), or the empty text if there
+// is none. A negative index
 // reads the calling thread's parameter cursor, which each found parameter moves on by one.
 std::string ArgumentAt(int32_t index);
 // The program file's full path without a leading "\\?\".

@@ -1,4 +1,4 @@
-// System information on Windows: the version queries, GetCommandLineA, the program's module
+// System information on Windows: the version queries, GetCommandLineW, the program's module
 // path, and the numbered libraries with calls through plain entry-point addresses.
 #include <windows.h>
 
@@ -6,6 +6,7 @@
 
 #include "toolkit/object_registry.h"
 #include "toolkit/system_info.h"
+#include "toolkit/wide_text_win.h"
 
 namespace lurvik {
 namespace {
@@ -83,14 +84,27 @@ int32_t OsVersionCode() {
 void SetOsVersionCodeOverride(int32_t code) { OsVersionCodeOverride.store(code); }
 #endif
 
+namespace {
+
+// The command line in its true characters, as UTF-8: GetCommandLineA would give a character
+// the code page lacks as a look-alike letter, and a path or a filter so typed would name
+// another file. Blanks and quotes are single bytes in UTF-8, never part of another character,
+// so the splitting rules apply unchanged.
+std::string CommandLineText() {
+  const wchar_t* line = GetCommandLineW();
+  return line == nullptr ? std::string() : Utf8FromWide(line);
+}
+
+}  // namespace
+
 int32_t ArgumentCount() {
-  size_t tokens = SplitCommandLine(GetCommandLineA()).size();
+  size_t tokens = SplitCommandLine(CommandLineText()).size();
   return tokens == 0 ? 0 : static_cast<int32_t>(tokens - 1);
 }
 
 std::string ArgumentAt(int32_t index) {
   if (index >= 0) ParameterCursor = index;
-  std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+  std::vector<std::string> tokens = SplitCommandLine(CommandLineText());
   int32_t at = ParameterCursor;
   if (at < 0 || static_cast<size_t>(at) + 1 >= tokens.size()) return std::string();
   ++ParameterCursor;

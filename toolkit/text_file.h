@@ -6,7 +6,8 @@
 
 namespace lurvik {
 
-// Creates the file, or empties it if it exists; returns its file number, 0 on failure.
+// Creates the file, or empties it if it exists; returns its file number, 0 on failure. The
+// path is UTF-8 (on Windows opened by its true characters, never by an ANSI look-alike).
 intptr_t CreateTextFile(const std::string& path);
 // Writes the bytes of the text unchanged. Returns the bytes that reached the file, or, for a
 // text kept in the buffer, its length; 0 for an empty text, an unknown number, or a file that

@@ -32,13 +32,15 @@ prepare_folder() {
 }
 
 # Starts the holder (HOLDER_PROGRAM in WIN_DIR, default handle_holder.exe) in the background
-# with its report in UNIX_DIR/report.txt, and waits at most the given seconds for the report.
-# Extra arguments go to the holder. Ending the prefix's wineserver ends the holder.
+# with its report in UNIX_DIR/HOLDER_REPORT (default report.txt), and waits at most the given
+# seconds for the report. Extra arguments go to the holder. Ending the prefix's wineserver ends
+# the holder.
 start_holder() {
-  "$WINE" "$WIN_DIR\\${HOLDER_PROGRAM:-handle_holder.exe}" "$WIN_DIR\\report.txt" --seconds 1500 "${@:2}" &
+  local report=${HOLDER_REPORT:-report.txt}
+  "$WINE" "$WIN_DIR\\${HOLDER_PROGRAM:-handle_holder.exe}" "$WIN_DIR\\$report" --seconds 1500 "${@:2}" &
   local i
   for ((i = 0; i < $1 * 10; i++)); do
-    [ -s "$UNIX_DIR/report.txt" ] && return
+    [ -s "$UNIX_DIR/$report" ] && return
     kill -0 $! 2>/dev/null || break
     sleep 0.1
   done

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "toolkit/utf8_text.h"
+
 namespace lurvik {
 
 namespace {
@@ -151,6 +153,15 @@ std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, si
   return text;
 }
 
+// ASCII, Latin-1 and the pairs of Latin Extended-A (lower case odd) upper-cased.
+std::u16string FakeMachine::UpperCaseWide(const std::u16string& text) {
+  std::u16string upper = text;
+  for (char16_t& c : upper)
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 0x20;
+    else if (c >= 0x100 && c < 0x138 && c % 2 == 1) c -= 1;
+  return upper;
+}
+
 // The text after the last "\" that is a character of its own, not a trail byte.
 std::string FakeMachine::PathStripPath(const std::string& path) {
   size_t start = 0;
@@ -200,12 +211,13 @@ const FakeObject& FakeMachine::Object(SysHandle handle) {
 }
 
 // The path of the handle's process, when there is one and it fits into `size` with its zero.
-uint32_t FakeMachine::PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size) {
+uint32_t FakeMachine::PathAnswer(SysHandle process, std::string FakeProcess::*path, std::u16string& text, uint32_t size) {
   auto found = open.find(process);
   auto named = found == open.end() ? processes.end()
                                    : processes.find(found->second.second ? found->second.second->pid : found->second.first);
-  if (named == processes.end() || (named->second.*path).empty() || (named->second.*path).size() + 1 > size) return 0;
-  text = named->second.*path;
+  const std::u16string wide = named == processes.end() ? std::u16string() : Utf16FromUtf8(named->second.*path);
+  if (wide.empty() || wide.size() + 1 > size) return 0;
+  text = wide;
   return static_cast<uint32_t>(text.size());
 }
 
@@ -241,8 +253,9 @@ void FakeMachine::TakeNextQuestion(Worker& w) {
 
 // Passes every phase whose pauses are used up, as the worker's thread would: takes the question
 // and enters its call unless it was given up (which ends the trip); a file question writes the
-// type and, for a disk file or a pipe, goes on into its name call; writes the name and leaves;
-// is busy for the question's end pauses; and goes on with the next question of its trip.
+// type and, for a disk file or a pipe, goes on into its name call, and for a named disk file
+// into its folder call; writes the last answer and leaves; is busy for the question's end
+// pauses; and goes on with the next question of its trip.
 void FakeMachine::AdvanceWorker(Worker& w) {
   while (!w.trip.empty() && w.backLeft == 0 && w.startLeft == 0) {
     ProbeStorage& storage = *w.trip.front();
@@ -251,13 +264,19 @@ void FakeMachine::AdvanceWorker(Worker& w) {
       storage.ProbedFileType = w.object.fileType;
       if (FileTypeHasName(w.object.fileType) && EnterSecondProbeCall(storage.phase)) w.callLeft = w.object.namePolls;
     }
+    if (storage.phase == kProbeInSecondCall && w.callLeft == 0) {
+      AnswerName(w.object, storage);
+      if (w.object.fileType == 1 && storage.nameStatus == 0 && EnterThirdProbeCall(storage.phase)) w.callLeft = w.object.folderPolls;
+    }
     const int32_t call = storage.phase;
-    if ((call == kProbeInCall || call == kProbeInSecondCall) && w.callLeft == 0) {
-      if (w.kind == ProbeKind::ObjectName || call == kProbeInSecondCall) AnswerName(w.object, storage);
+    const bool inCall = call == kProbeInCall || call == kProbeInSecondCall || call == kProbeInThirdCall;
+    if (inCall && w.callLeft == 0) {
+      if (w.kind == ProbeKind::ObjectName) AnswerName(w.object, storage);
+      if (call == kProbeInThirdCall) storage.ProbedFolder = w.object.folder ? 1 : 0;
       LeaveProbeCall(storage.phase, call);
       w.backLeft = w.object.probeEndPauses;
     }
-    if (storage.phase == kProbeInCall || storage.phase == kProbeInSecondCall) return;  // still inside
+    if (storage.phase == kProbeInCall || storage.phase == kProbeInSecondCall || storage.phase == kProbeInThirdCall) return;  // still inside
     if (storage.phase != kProbeLeftCall) return w.trip.clear();  // claimed for the kill
     w.trip.pop_front();
     TakeNextQuestion(w);
@@ -283,7 +302,8 @@ bool FakeMachine::AwaitProbe(int32_t worker, uint32_t milliseconds) {
   clock += milliseconds;
   for (auto& [number, w] : workers_) {
     const int32_t phase = w.trip.empty() ? kProbeStarting : w.trip.front()->phase.load();
-    int& left = w.backLeft != 0 || w.trip.empty() ? w.backLeft : phase == kProbeInCall || phase == kProbeInSecondCall ? w.callLeft : w.startLeft;
+    const bool inCall = phase == kProbeInCall || phase == kProbeInSecondCall || phase == kProbeInThirdCall;
+    int& left = w.backLeft != 0 || w.trip.empty() ? w.backLeft : inCall ? w.callLeft : w.startLeft;
     if (left > 0) --left;
     AdvanceWorker(w);
   }

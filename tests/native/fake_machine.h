@@ -26,7 +26,8 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
 
 constexpr int kHangs = -1;  // a probe phase that never ends
 
-// The image in device form (GetProcessImageFileNameA) and in drive form (GetModuleFileNameExA).
+// The image in device form (GetProcessImageFileNameW) and in drive form (GetModuleFileNameExW),
+// in UTF-8.
 // Its creation time as GetProcessTimes gives it (0: the call fails), and the times the
 // process lists give in turn (past the end: `created`; 0: not in that list).
 struct FakeProcess {
@@ -43,11 +44,12 @@ struct FakeObject {
   uint32_t tid = 0;
   std::string user;  // "": the lookup fails
   int32_t fileType = 0;
+  bool folder = false;  // the answer of a disk file's third question
   std::u16string name;
   uint32_t nameStatus = 0;
   // Pauses of the probe worker: before it takes the question, in each call, and after the
   // call before it can take the next one; kHangs: for ever.
-  int probeStartPauses = 0, fileTypePolls = 0, namePolls = 0, probeEndPauses = 0;
+  int probeStartPauses = 0, fileTypePolls = 0, namePolls = 0, folderPolls = 0, probeEndPauses = 0;
   std::vector<uint32_t> duplicationErrors;  // of the attempts in turn; used up
 };
 
@@ -70,7 +72,6 @@ class FakeMachine : public InventorySystem {
   std::map<uint32_t, FakeProcess> processes;
   std::map<std::pair<uint32_t, uint64_t>, FakeObject> objects;  // (owner pid, handle value)
   std::map<std::string, std::string> drives;
-  std::set<std::string> folders;
   std::set<EntryPoint> missingEntryPoints;
 
   void AddHandle(uint32_t pid, uint32_t typeNumber, uint64_t value, uint32_t access, FakeObject object = {}) {
@@ -107,7 +108,9 @@ class FakeMachine : public InventorySystem {
   uint32_t TickMilliseconds() override { return clock; }
   NativeReply QueryObjectTypes(std::vector<uint8_t>& buffer) override;
   NativeReply QuerySystemInformation(uint32_t infoClass, std::vector<uint8_t>& buffer) override;
+  // A Latin-1 code page: characters from U+0100 on are lacking.
   std::string WideToAnsi(const char16_t* characters, size_t count, size_t maxBytes) override;
+  std::u16string UpperCaseWide(const std::u16string& text) override;
   uint32_t CurrentProcessId() override { return ownPid; }
   SysHandle OpenProcess(uint32_t access, uint32_t processId) override;
   void CloseHandle(SysHandle handle) override { badCloses += open.erase(handle) == 0; }
@@ -116,10 +119,10 @@ class FakeMachine : public InventorySystem {
   void Sleep(uint32_t milliseconds) override { ++sleeps, clock += milliseconds; }
   bool ProcessCreationTime(SysHandle process, uint64_t& time) override;
   bool HasEntryPoint(EntryPoint entry) override { return missingEntryPoints.count(entry) == 0; }
-  uint32_t GetProcessImageFileNameA(SysHandle process, std::string& text, uint32_t size) override {
+  uint32_t GetProcessImageFileNameW(SysHandle process, std::u16string& text, uint32_t size) override {
     return PathAnswer(process, &FakeProcess::imagePath, text, size);
   }
-  uint32_t GetModuleFileNameExA(SysHandle process, std::string& text, uint32_t size) override {
+  uint32_t GetModuleFileNameExW(SysHandle process, std::u16string& text, uint32_t size) override {
     return PathAnswer(process, &FakeProcess::modulePath, text, size);
   }
   uint32_t GetProcessId(SysHandle process) override { return Object(process).pid; }
@@ -127,7 +130,6 @@ class FakeMachine : public InventorySystem {
   uint32_t GetProcessIdOfThread(SysHandle thread) override { return Object(thread).pid; }
   bool LookupTokenUserName(SysHandle token, std::string& accountName) override;
   std::string QueryDosDevice(const std::string& driveName) override { return ++dosDeviceQueries, drives[driveName]; }
-  bool PathIsDirectory(const std::string& path) override { return folders.count(path) != 0; }
   std::string PathStripPath(const std::string& path) override;
   bool IsDBCSLeadByte(uint8_t byte) override { return leadBytes.count(byte) != 0; }
   int32_t StartProbeWorker() override;
@@ -147,7 +149,7 @@ class FakeMachine : public InventorySystem {
   struct Worker { ProbeKind kind; std::deque<std::shared_ptr<ProbeStorage>> trip; FakeObject object; int backLeft, startLeft, callLeft; };
   void TakeNextQuestion(Worker& worker);
   const FakeObject& Object(SysHandle handle);  // the duplicated object, or one that answers nothing
-  uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::string& text, uint32_t size);
+  uint32_t PathAnswer(SysHandle process, std::string FakeProcess::*path, std::u16string& text, uint32_t size);
   std::vector<uint8_t> ProcessListReply();
   void AdvanceWorker(Worker& worker);
   void AnswerName(const FakeObject& object, ProbeStorage& storage);

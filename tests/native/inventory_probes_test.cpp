@@ -12,12 +12,12 @@ namespace {
 // pause. Long names are cut to 2502 bytes, before a character that would not fit whole (on
 // a double-byte code page where 0x95 0x5C is one character), failed name queries give nothing.
 TEST_F(InventoryTest, PipesFoldersFilesAndNames) {
-  m.folders.insert("C:\\Temp");
   m.leadBytes = {0x95};
   const std::pair<int32_t, const char16_t*> files[] = {
       {3, u"\\Device\\NamedPipe\\lurvik"}, {3, u""}, {1, u"\\Device\\HarddiskVolume2\\Temp"}, {1, u"\\Device\\HarddiskVolume2\\Temp\\log.txt"},
       {1, u"\\Device\\HarddiskVolume9\\nope.txt"}, {2, u"\\Device\\ConDrv"}, {1, u"\\??\\C:\\Temp\\wine.txt"}};
-  for (uint64_t i = 0; i < 7; ++i) m.AddHandle(500, Type(kFile), 0x10 + 4 * i, 1, {.fileType = files[i].first, .name = files[i].second});
+  for (uint64_t i = 0; i < 7; ++i)
+    m.AddHandle(500, Type(kFile), 0x10 + 4 * i, 1, {.fileType = files[i].first, .folder = i == 2, .name = files[i].second});
   m.AddHandle(600, Type(kEvent), 0x10, 1, {.name = Widen("\\" + std::string(3000, 'n'))});
   m.AddHandle(600, Type(kEvent), 0x14, 1, {.name = u"\\BaseNamedObjects\\x", .nameStatus = 0xC0000022u});
   m.AddHandle(600, Type(kEvent), 0x18, 1, {.name = Widen("\\" + std::string(2500, 'n') + "\x95\x5C")});
@@ -115,7 +115,8 @@ TEST_F(InventoryTest, ProbesAreKilledOnlyInsideTheirCallAndReusedOtherwise) {
 // e a named event (asked on the scan thread), T a file whose type hangs, N a pipe whose name
 // hangs, L a file whose type takes 30 pauses and whose name then hangs, Q one whose type takes
 // 30 and whose name leaves in the last of its own 50, D a character device whose type takes
-// 40 pauses, S a question the worker never begins;
+// 40 pauses, S a question the worker never begins, G a folder whose folder question hangs
+// (shown as a file), O a folder whose folder question leaves in the last of its own 50;
 // | moves the handles after it to process 600.
 TEST_F(InventoryTest, TheFilesOfAStretchGoInOneTripEachCallWithItsOwnBound) {
   struct Case { const char* what; std::string kinds; const char* effort; } cases[] = {
@@ -134,6 +135,7 @@ TEST_F(InventoryTest, TheFilesOfAStretchGoInOneTripEachCallWithItsOwnBound) {
       {"two slow types in a row, each with its own 50 pauses", "DD", "80 pauses, 0 kills, 1 workers, 1 trips"},
       {"a question never begun is given up, not killed", "FSF", "2000 pauses, 0 kills, 2 workers, 2 trips"},
       {"after a kill in one process, the next one's stretch", "FT|F", "50 pauses, 1 kills, 2 workers, 2 trips"},
+      {"a hung folder question leaves a file, the next folder gets its own 50", "GO", "100 pauses, 1 kills, 2 workers, 2 trips"},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -154,6 +156,7 @@ TEST_F(InventoryTest, TheFilesOfAStretchGoInOneTripEachCallWithItsOwnBound) {
       if (kind == 'N') object.namePolls = kHangs;
       if (kind == 'L' || kind == 'Q') object.fileTypePolls = 30, object.namePolls = kind == 'L' ? kHangs : 50;
       if (kind == 'S') object.probeStartPauses = kHangs;
+      if (kind == 'G' || kind == 'O') object.folder = true, object.folderPolls = kind == 'G' ? kHangs : 50;
       if (kind == 'e') {
         m.AddHandle(pid, Type(kEvent), 4 * (k + 1), 1, {.name = Widen("\\BaseNamedObjects\\e" + n)});
         events += "Handle: " + value + " [11]\n  Name of Object: \\BaseNamedObjects\\e" + n +
@@ -163,7 +166,8 @@ TEST_F(InventoryTest, TheFilesOfAStretchGoInOneTripEachCallWithItsOwnBound) {
       m.AddHandle(pid, Type(kFile), 4 * (k + 1), 1, object);
       const std::string access = "  Opened with Access Rights: 0x1 (0x1F01FF) ";
       files += "Handle: " + value + " [11]\n";
-      if (kind == 'F' || kind == 'Q') files += "  Filename: C:\\f" + n + ".txt [7]\n" + access + "[7]\n";
+      if (kind == 'F' || kind == 'Q' || kind == 'G') files += "  Filename: C:\\f" + n + ".txt [7]\n" + access + "[7]\n";
+      else if (kind == 'O') files += "  Name of Folder: C:\\f" + n + ".txt [1]\n" + access + "[1]\n";
       else if (kind == 'P') files += "  Name of Object: \\Device\\NamedPipe\\p" + n + " [5]\n" + access + "[5]\n";
       else files += access + (kind == 'N' ? "[5]\n" : "[11]\n");
     }

@@ -18,7 +18,7 @@ TEST_F(InventoryTest, ProcessThreadAndTokenHandles) {
       {"process on a volume without letter", kProcess, 1, {.pid = 600}, {}, "\\Device\\HarddiskVolume7\\b.exe", true,
        "Handle: 68 [11]\n  PID: 600 [2]\n  Opened with Access Rights: 0x1 (0x1F0FFF) [2]\n"},
       {"process without image and id entry points", kProcess, 1, {.pid = 600},
-       {EntryPoint::GetProcessImageFileNameA, EntryPoint::GetModuleFileNameExA, EntryPoint::GetProcessId}, "", true,
+       {EntryPoint::GetProcessImageFileNameW, EntryPoint::GetModuleFileNameExW, EntryPoint::GetProcessId}, "", true,
        "Handle: 68 [11]\n  Opened with Access Rights: 0x1 (0x1F0FFF) [2]\n"},
       {"thread", kThread, 0x1FFFFF, {.pid = 600}, {}, "", true,
        "Handle: 68 [11]\n  TID: 0 [4]\n  PID: 600 [4]\n  Imagename: C:\\Windows\\b.exe [4]\n  Opened with Access Rights: 0x1FFFFF (0x1F03FF) [4]\n"},

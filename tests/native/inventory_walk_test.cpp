@@ -117,12 +117,12 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
   }
 }
 
-// Without GetProcessImageFileNameA (older systems) the module file name names the process,
+// Without GetProcessImageFileNameW (older systems) the module file name names the process,
 // which Windows XP (code 60) opens with query information instead of limited query.
 TEST_F(InventoryTest, ProcessLabelsStatusTextsAndSleeps) {
   for (bool older : {false, true}) {
     SetUp();
-    if (older) m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameA};
+    if (older) m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameW};
     m.osVersionCode = older ? 60 : 65;
     m.processes[500] = {"\\Device\\HarddiskVolume2\\Program Files\\Tool Box\\ tool.exe "};
     m.processes[600].refusedAccess = {0x1000};
@@ -165,6 +165,28 @@ TEST_F(InventoryTest, FilterInAnyLetterCaseShowsOnlyMatchingProcesses) {
     if (call.first == 0x40u) owners.push_back(call.second);
   EXPECT_EQ(owners, (std::vector<uint32_t>{500, 500}));
   EXPECT_EQ(m.duplicateAccesses.size(), 3u);
+}
+
+// The filter compares true characters: one the code page lacks (U+0101, shown "?") matches only
+// itself, in either letter case; never its look-alike "a", another lacking character (U+0113)
+// or a real "?". Names the code page holds compare as they always did.
+TEST_F(InventoryTest, FilterFindsTheTrueNameNotItsLookAlike) {
+  const struct { const char* filter; const char* shown; } cases[] = {
+      {"C\u0100T.EXE", "700 / c?t.exe\r\n"}, {"c\u0101t.exe", "700 / c?t.exe\r\n"}, {"CAT.exe", "800 / cat.exe\r\n"},
+      {"c?t.exe", ""}, {"c\u0113t.exe", ""}};
+  for (const auto& c : cases) {
+    SetUp();
+    ProcessFilter = c.filter;
+    m.processes[700] = {"\\Device\\HarddiskVolume2\\c\u0101t.exe"};
+    m.processes[800] = {"\\Device\\HarddiskVolume2\\cat.exe"};
+    for (uint32_t pid : {700u, 800u}) m.AddHandle(pid, Type(kEvent), 4, 0);
+    TakeInventory(m);
+    std::istringstream body(LogBody());
+    std::string line, shown;  // the process lines
+    while (std::getline(body, line))
+      if (line[0] != ' ') shown += line + "\n";
+    EXPECT_EQ(shown, c.shown) << c.filter;
+  }
 }
 
 TEST_F(InventoryTest, ExactLogAndTreeOfOneProcess) {

@@ -287,7 +287,8 @@ int ClipboardToFile(const char* path) {
   return file && std::fclose(file) == 0 && written ? 0 : 1;
 }
 
-// Waits for the save dialog, prints its file name and filter count, then types the path and
+// Waits for the save dialog, prints its file name and filter count, then types the path (in
+// UTF-8, as the served commands come, so it may hold characters the ANSI code page lacks) and
 // presses OK (or Cancel when the path is "-").
 int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
   HWND dialog = FindTopLevel(title, timeoutMs);
@@ -298,7 +299,12 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
   char text[MAX_PATH + 1] = {};
   Send(name, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("filename=%s\nfilters=%ld\n", text, static_cast<long>(Send(GetDlgItem(dialog, 0x470), CB_GETCOUNT, 0, 0)));
-  if (std::strcmp(path, "-") != 0) Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+  wchar_t widePath[MAX_PATH + 1] = {};
+  MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, MAX_PATH);
+  DWORD_PTR result = 0;
+  if (std::strcmp(path, "-") != 0 &&
+      !SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(widePath), SMTO_NORMAL, 10000, &result))
+    return std::printf("the dialog took no file name\n"), 1;
   return PostMessageA(dialog, WM_COMMAND, std::strcmp(path, "-") != 0 ? IDOK : IDCANCEL, 0) ? 0 : 1;
 }
 

@@ -4,6 +4,12 @@
 // holds with the lines an inventory must show for it, and waits until told to end.
 //
 // Usage: handle_holder.exe <report path> [--extra N] [--extra-kinds process|mixed] [--seconds S]
+//                          [--true-names 1] [--system32 1]
+// --true-names: files and a folder beside the program whose names hold characters the ANSI code
+// page lacks, each beside its best-fit look-alike (the folder's look-alike is a file).
+// --system32: the folder C:\windows\system32\lurvik_onlyhere, which the 32-bit system folder
+// lacks, and the file C:\windows\system32\lurvik_twin, whose twin there is a folder (for a
+// 64-bit holder: a 32-bit program that asked by path would be sent to the 32-bit folder).
 // The extra handles are copies of the own process handle (process, the default: the inventory
 // resolves them without a probe), or with "mixed" copies of an unnamed event, a named event, a
 // disk file, a key, the own process and a thread, in turn (the kinds a machine holds most).
@@ -16,7 +22,8 @@
 //   extra <value>        (one line for each extra handle)
 // The details are asked of the held handles directly, on this thread, and where possible by
 // other calls than the inventory's: drive-form paths come from the system's final-path and
-// process-image calls, the account from the logged-on user's name.
+// process-image calls, the account from the logged-on user's name. Texts are converted to the
+// ANSI code page without best fit: a character it lacks is "?", never a look-alike.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // a test program: the calls of newer systems are allowed here
 #include <windows.h>
@@ -47,11 +54,13 @@ struct ObjectTypeRecord {
   UCHAR typeIndex;
 };
 
-std::string WideToAnsi(const CountedWideText& text) {
+std::string Ansi(const wchar_t* text, int length) {
   char ansi[10004] = {};
-  int written = WideCharToMultiByte(CP_ACP, 0, text.characters, text.length / 2, ansi, 10000, nullptr, nullptr);
+  int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, ansi, 10000, nullptr, nullptr);
   return written > 0 ? std::string(ansi, strnlen(ansi, written)) : std::string();
 }
+
+std::string WideToAnsi(const CountedWideText& text) { return Ansi(text.characters, text.length / 2); }
 
 // The object's name as the object-name query (class 1) reports it, or "".
 std::string ObjectName(HANDLE handle) {
@@ -62,9 +71,9 @@ std::string ObjectName(HANDLE handle) {
 }
 
 std::string ImagePath(HANDLE process) {
-  char path[2502] = {};
+  wchar_t path[2502] = {};
   DWORD length = 2500;
-  return process && QueryFullProcessImageNameA(process, 0, path, &length) ? path : "";
+  return process && QueryFullProcessImageNameW(process, 0, path, &length) ? Ansi(path, -1) : "";
 }
 
 // The detail lines the inventory shows for a handle of this type, asked of the handle itself.
@@ -90,11 +99,11 @@ std::vector<std::string> ExpectedDetails(HANDLE handle, const std::string& type)
   } else if (type != "File" || GetFileType(handle) == FILE_TYPE_PIPE) {
     add("Name of Object: ", ObjectName(handle));
   } else if (GetFileType(handle) == FILE_TYPE_DISK) {
-    char path[2502] = {};  // "\\?\C:\..."
-    if (GetFinalPathNameByHandleA(handle, path, 2500, VOLUME_NAME_DOS) > 4 && strncmp(path, "\\\\?\\", 4) == 0) {
-      DWORD attributes = GetFileAttributesA(path + 4);
+    wchar_t path[2502] = {};  // "\\?\C:\..."
+    if (GetFinalPathNameByHandleW(handle, path, 2500, VOLUME_NAME_DOS) > 4 && wcsncmp(path, L"\\\\?\\", 4) == 0) {
+      DWORD attributes = GetFileAttributesW(path + 4);
       bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-      add(folder ? "Name of Folder: " : "Filename: ", path + 4);
+      add(folder ? "Name of Folder: " : "Filename: ", Ansi(path + 4, -1));
     }
   }
   return details;
@@ -130,6 +139,13 @@ std::vector<uintptr_t> HeldHandleValues() {
 
 DWORD WINAPI WaitForever(void* event) { return WaitForSingleObject(event, INFINITE); }
 
+// Holds the file (or, with `folder`, the folder) at the path, made first when it is missing.
+void Hold(const std::wstring& path, bool folder) {
+  if (folder) CreateDirectoryW(path.c_str(), nullptr);
+  CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+              folder ? OPEN_EXISTING : OPEN_ALWAYS, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr);
+}
+
 bool WriteReport(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".tmp";
   FILE* file = fopen(temporary.c_str(), "wb");
@@ -145,20 +161,23 @@ int main(int argc, char** argv) {
     return fprintf(stderr, "usage: handle_holder <report path> [--extra N] [--extra-kinds process|mixed] [--seconds S]\n"), 2;
   const std::string reportPath = argv[1];
   long extraCount = 0, seconds = 900;
-  bool mixedExtras = false;
+  bool mixedExtras = false, trueNames = false, system32 = false;
   for (int i = 2; i + 1 < argc; i += 2) {
     if (std::string(argv[i]) == "--extra") extraCount = strtol(argv[i + 1], nullptr, 10);
     if (std::string(argv[i]) == "--extra-kinds") mixedExtras = std::string(argv[i + 1]) == "mixed";
     if (std::string(argv[i]) == "--seconds") seconds = strtol(argv[i + 1], nullptr, 10);
+    if (std::string(argv[i]) == "--true-names") trueNames = true;
+    if (std::string(argv[i]) == "--system32") system32 = true;
   }
   NtQueryObjectCall = reinterpret_cast<NtQueryObjectFunction>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
 
   // The known set. Names carry the process id so two holders never share an object.
   const std::string suffix = std::to_string(GetCurrentProcessId());
-  char module[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  const std::string imagePath = module;
+  wchar_t module[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, module, MAX_PATH);
+  const std::wstring wideDirectory = std::wstring(module).substr(0, std::wstring(module).find_last_of(L'\\'));
+  const std::string imagePath = Ansi(module, -1);
   const std::string imageName = imagePath.substr(imagePath.find_last_of('\\') + 1);
   const std::string directory = imagePath.substr(0, imagePath.find_last_of('\\'));
   HANDLE quitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // unnamed event
@@ -180,6 +199,18 @@ int main(int argc, char** argv) {
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &ownProcess, 0, FALSE,
                   DUPLICATE_SAME_ACCESS);
   OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  if (trueNames) {
+    for (const wchar_t* name : {L"\u0101bc.txt", L"abc.txt", L"\uFF45vil.txt", L"evil.txt", L"\u4E2D\u6587.txt", L"dor"})
+      Hold(wideDirectory + L"\\" + name, false);
+    Hold(wideDirectory + L"\\d\u014Dr", true);
+  }
+  if (system32) {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    CreateDirectoryW((windows + std::wstring(L"\\syswow64\\lurvik_twin")).c_str(), nullptr);
+    Hold(windows + std::wstring(L"\\system32\\lurvik_onlyhere"), true);
+    Hold(windows + std::wstring(L"\\system32\\lurvik_twin"), false);
+  }
 
   // The extras: copies of the sources in turn, each source one handle of the known set.
   std::vector<HANDLE> sources = {GetCurrentProcess()};

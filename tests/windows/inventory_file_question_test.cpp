@@ -1,9 +1,10 @@
 // The file questions of a trip on real threads, through the real question procedure with
 // system calls that hang: three files in one trip, of which one (first, in the middle or
-// last) or all hang in their type call or, after a type call of 30 ms, in their name call.
-// Each hung call is killed inside it within its own bound of 50 pauses, what its question
-// learnt before counts, the files before it are answered by the same worker and the files
-// after it by a new one. A character device's name is not asked.
+// last) or all hang in their type call, after a type call of 30 ms in their name call, or in
+// the question whether they are folders. Each hung call is killed inside it within its own
+// bound of 50 pauses, what its question learnt before counts, the files before it are answered
+// by the same worker and the files after it by a new one. A character device's name is not
+// asked; a folder is told from a file by its handle.
 #include <windows.h>
 #include <winternl.h>
 
@@ -23,7 +24,7 @@ using namespace lurvik;
 namespace {
 
 constexpr int kFiles = 3;
-enum HangIn { kNone, kType, kName };
+enum HangIn { kNone, kType, kName, kFolder };
 HANDLE Files[kFiles];
 HangIn Hangs[kFiles];
 DWORD CallingThread[kFiles], HungCallStarted[kFiles];
@@ -31,6 +32,7 @@ HANDLE Release;
 volatile LONG NameCalls;
 volatile LONG HungCallsReturned;
 QueryObjectCall RealQueryObject;
+QueryFileCall RealQueryFile;
 
 int FileNumber(HANDLE file) {
   for (int i = 0; i < kFiles; ++i)
@@ -59,8 +61,14 @@ LONG WINAPI NameCall(HANDLE file, ULONG infoClass, void* buffer, ULONG size, ULO
   return RealQueryObject(file, infoClass, buffer, size, length);
 }
 
+LONG WINAPI FolderCall(HANDLE file, void* status, void* record, ULONG size, ULONG infoClass) {
+  const int number = FileNumber(file);
+  if (number >= 0 && Hangs[number] == kFolder) HangUntilReleased(number);
+  return RealQueryFile(file, status, record, size, infoClass);
+}
+
 DWORD WINAPI FileProbeWithHangs(void* storage) {
-  return AnswerFileQuestion(*static_cast<ProbeStorage*>(storage), {TypeCall, NameCall}) ? 1 : 0;
+  return AnswerFileQuestion(*static_cast<ProbeStorage*>(storage), {TypeCall, NameCall, FolderCall}) ? 1 : 0;
 }
 
 std::shared_ptr<ProbeStorage> FileQuestion(HANDLE file) {
@@ -81,6 +89,8 @@ std::wstring NameIn(const ProbeStorage& storage) {
 TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterItGoToANewWorker) {
   RealQueryObject = reinterpret_cast<QueryObjectCall>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "ZwQueryObject")));
+  RealQueryFile = reinterpret_cast<QueryFileCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
   SystemHandle release(Release = CreateEventA(nullptr, TRUE, FALSE, nullptr));
   std::vector<SystemHandle> files;
   for (int i = 0; i < kFiles; ++i) {
@@ -98,7 +108,8 @@ TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterI
       {"the first file's type hangs", {kType, kNone, kNone}},
       {"the middle file's name hangs", {kNone, kName, kNone}},
       {"the last file's type hangs", {kNone, kNone, kType}},
-      {"every file hangs", {kName, kType, kName}},
+      {"the first file's folder question hangs", {kFolder, kNone, kNone}},
+      {"every file hangs", {kName, kFolder, kType}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -117,8 +128,10 @@ TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterI
       EXPECT_EQ(results[i], c.hangs[i] == kNone ? WaitResult::Finished : WaitResult::Abandoned);
       EXPECT_EQ(FirstProbeCallAnswered(trip[i]->phase), c.hangs[i] != kType) << "the type counts";
       if (c.hangs[i] != kType) EXPECT_EQ(trip[i]->ProbedFileType, 1) << "FILE_TYPE_DISK";
-      if (c.hangs[i] == kNone)
+      EXPECT_EQ(SecondProbeCallAnswered(trip[i]->phase), c.hangs[i] == kNone || c.hangs[i] == kFolder) << "the name counts";
+      if (c.hangs[i] == kNone || c.hangs[i] == kFolder)
         EXPECT_NE(NameIn(*trip[i]).find(L"lurvik_file_question_" + std::to_wstring(i)), std::wstring::npos);
+      EXPECT_EQ(trip[i]->ProbedFolder, c.hangs[i] == kNone ? 0 : -1) << "a file, or not known";
       if (i > 0) EXPECT_EQ(CallingThread[i] == CallingThread[i - 1], c.hangs[i - 1] == kNone) << "the same worker as the file before";
       if (c.hangs[i] == kNone) continue;
       ++hungCalls;
@@ -137,6 +150,11 @@ TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterI
   EXPECT_EQ(probes.Ask(ProbeKind::File, character), WaitResult::Finished);
   EXPECT_EQ(character->ProbedFileType, 2) << "FILE_TYPE_CHAR";
   EXPECT_EQ(NameCalls, namesBefore) << "name calls for a character device";
+  SystemHandle folder(CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  auto folderQuestion = FileQuestion(folder.Get());
+  EXPECT_EQ(probes.Ask(ProbeKind::File, folderQuestion), WaitResult::Finished);
+  EXPECT_EQ(folderQuestion->ProbedFolder, 1) << "a folder opened with no access right";
 
   SetEvent(Release);
   Sleep(200);

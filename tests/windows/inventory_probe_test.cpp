@@ -201,7 +201,7 @@ LONG ScanOwnProcess(ProbeProcedures procedures) {
     started = ThreadStarts - before;
   }
   ProcessFilter.clear();
-  for (void** address : {&GetProcessImageFileNameA_Address, &GetModuleFileNameExA_Address, &GetProcessId_Address,
+  for (void** address : {&GetProcessImageFileNameW_Address, &GetModuleFileNameExW_Address, &GetProcessId_Address,
                          &GetThreadId_Address, &GetProcessIdOfThread_Address})
     *address = nullptr;
   return started;

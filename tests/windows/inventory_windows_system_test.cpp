@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "inventory/ansi_characters.h"
 #include "inventory/tree_output.h"
 #include "inventory/tree_receiver_win.h"
 #include "inventory/windows_system_win.h"
@@ -20,14 +21,22 @@
 
 using namespace lurvik;
 
-TEST(WindowsSystem, WideToAnsiConvertsExactlyTheCountAndStopsAtZeroOrOverflow) {
-  const std::u16string word = u"Gr\u00FC\u00DFe", withZero(u"ab\0cd", 5);
+// In the ANSI code page of the run: Windows-1252 by default, 932 under a Japanese locale (tools/test
+// runs this test in both). A character the code page holds keeps its bytes, a double-byte one
+// included; one it lacks is "?", not its best fit ("a" for U+0101, "e" for the full-width U+FF45).
+// A name cut to 2502 bytes is cut before a double-byte character that would not fit whole.
+TEST(WindowsSystem, WideToAnsiConvertsWithoutBestFitExactlyTheCountAndStopsAtZeroOrOverflow) {
+  const UINT codePage = GetACP();
+  if (codePage != 1252 && codePage != 932) GTEST_SKIP() << "ANSI code page " << codePage;
+  const bool japanese = codePage == 932;
+  const std::u16string word = u"Gr\u00FC\u00DFe", withZero(u"ab\0cd", 5), lacking = u"\u0101bc \uFF45vil \u4E2D\u8868";
   const struct {
     const std::u16string& text;
     size_t count, maxBytes;
     std::string expected;
   } cases[] = {
-      {word, 5, 261, "Gr\xFC\xDF" "e"},  // Windows-1252
+      {word, 5, 261, japanese ? "Gr??e" : "Gr\xFC\xDF" "e"},
+      {lacking, 11, 261, japanese ? "?bc \x82\x85vil \x92\x86\x95\x5C" : "?bc ?vil ??"},
       {word, 2, 261, "Gr"},
       {word, 0, 261, ""},
       {withZero, 5, 261, "ab"},
@@ -37,6 +46,9 @@ TEST(WindowsSystem, WideToAnsiConvertsExactlyTheCountAndStopsAtZeroOrOverflow) {
   for (const auto& c : cases)
     EXPECT_EQ(system.WideToAnsi(c.text.data(), c.count, c.maxBytes), c.expected)
         << "count " << c.count << ", at most " << c.maxBytes << " bytes";
+  const std::u16string longName = std::u16string(2501, u'n') + u"\u8868";
+  const std::string cut = CutToWholeCharacters(system, system.WideToAnsi(longName.data(), longName.size(), 10000), 2502);
+  EXPECT_EQ(cut, std::string(2501, 'n') + (japanese ? "" : "?"));
 }
 
 // Windows XP lacks some of the five: a missing one is never called and answers 0 (and "").
@@ -48,8 +60,8 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
     void** address;
     const char* name;
   } entryPoints[] = {
-      {&GetProcessImageFileNameA_Address, "GetProcessImageFileNameA"},
-      {&GetModuleFileNameExA_Address, "GetModuleFileNameExA"},
+      {&GetProcessImageFileNameW_Address, "GetProcessImageFileNameW"},
+      {&GetModuleFileNameExW_Address, "GetModuleFileNameExW"},
       {&GetProcessId_Address, "GetProcessId"},
       {&GetThreadId_Address, "GetThreadId"},
       {&GetProcessIdOfThread_Address, "GetProcessIdOfThread"},
@@ -58,13 +70,13 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
     LoadOptionalEntryPoints();  // all five present, then this one taken away
     ASSERT_NE(*entryPoints[i].address, nullptr) << entryPoints[i].name;
     *entryPoints[i].address = nullptr;
-    std::string text = "stale";
-    const uint32_t answer = i == 0   ? system.GetProcessImageFileNameA(process, text, 500)
-                            : i == 1 ? system.GetModuleFileNameExA(process, text, 500)
+    std::u16string text = u"stale";
+    const uint32_t answer = i == 0   ? system.GetProcessImageFileNameW(process, text, 500)
+                            : i == 1 ? system.GetModuleFileNameExW(process, text, 500)
                             : i == 2 ? system.GetProcessId(process)
                             : i == 3 ? system.GetThreadId(thread)
                                      : system.GetProcessIdOfThread(thread);
-    EXPECT_EQ(std::to_string(answer) + " '" + (i < 2 ? text : "") + "'", "0 ''") << entryPoints[i].name << " missing";
+    EXPECT_EQ(std::to_string(answer) + " " + std::to_string(i < 2 ? text.size() : 0), "0 0") << entryPoints[i].name << " missing";
   }
   for (const auto& entryPoint : entryPoints) *entryPoint.address = nullptr;  // as the other tests expect them
 }
