@@ -11,6 +11,7 @@
 # prefix (left out with LURVIK_SKIP_WIN32=1), must give the 64-bit program's log byte for byte.
 # A log path that cannot be written must end the program with exit code 1.
 source "$(dirname "$0")/e2e_lib.bash"
+export LANG=C.UTF-8 LC_ALL=C.UTF-8  # Wine reads the UTF-8 names of the command line as such
 trap finish EXIT
 programs=("$BUILD_DIR/lurvik64.exe")
 win32=$([ "${LURVIK_SKIP_WIN32:-0}" = 1 ] || echo yes)
