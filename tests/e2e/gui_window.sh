@@ -158,7 +158,8 @@ part64() {
   prepare_folder gui_window "$BUILD_DIR/handle_holder.exe"  # its file, pipe and objects are found below
   start_holder 60
 
-  LANG=en_US.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") WINEDEBUG=+seh start lurvik64_test.exe 2>"$WORK/seh.txt"
+  # C.UTF-8: English, and Wine names files in UTF-8 (the saved log's name holds "ō").
+  LANG=C.UTF-8 LURVIK_MENU_TRACE=$(windows_path "$TRACE") WINEDEBUG=+seh start lurvik64_test.exe 2>"$WORK/seh.txt"
   check "the main window appears" "$(driver find "Lurvik v." 30000 && echo found)" found
   snapshot
   check "title: Lurvik v. and the program version" "$(field title)" "Lurvik v.2,0,1,387"
@@ -340,7 +341,7 @@ part32() {
   # takes many seconds; the process filter keeps its tree to its own process.
   use_win32
   begin_part
-  start lurvik.exe lurvik.exe
+  LANG=C.UTF-8 start lurvik.exe lurvik.exe
   check "32-bit: the main window appears" "$(driver find "Lurvik v." 300000 && echo found)" found
   check "32-bit: the scan ends with Ready!" "$(driver wait-status "Ready! " 600000)" "Ready! "
   driver tree "$(windows_path "$WORK/tree32.txt")"
