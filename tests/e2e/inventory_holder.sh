@@ -8,7 +8,8 @@
 # folder, no look-alike line), and the log path holds one too (written there, nowhere else).
 # WoW64: it also holds a folder found only in system32 and a file in system32 whose syswow64
 # twin is a folder; the 32-bit lurvik.exe, run under the emulated 32-bit loader in this 64-bit
-# prefix (left out with LURVIK_SKIP_WIN32=1), must give the 64-bit program's log byte for byte.
+# prefix (left out with LURVIK_SKIP_WIN32=1), must give the 64-bit program's log byte for byte,
+# which also proves its 32-bit record layouts line by line (WoW64 answers in them).
 # A log path that cannot be written must end the program with exit code 1.
 source "$(dirname "$0")/e2e_lib.bash"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8  # Wine reads the UTF-8 names of the command line as such

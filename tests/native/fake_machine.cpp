@@ -153,12 +153,10 @@ std::string FakeMachine::WideToAnsi(const char16_t* characters, size_t count, si
   return text;
 }
 
-// ASCII, Latin-1 and the pairs of Latin Extended-A (lower case odd) upper-cased.
+// ASCII and the pairs of Latin Extended-A (lower case odd) upper-cased.
 std::u16string FakeMachine::UpperCaseWide(const std::u16string& text) {
   std::u16string upper = text;
-  for (char16_t& c : upper)
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 0x20;
-    else if (c >= 0x100 && c < 0x138 && c % 2 == 1) c -= 1;
+  for (char16_t& c : upper) c -= (c >= u'a' && c <= u'z') ? 0x20 : (c >= 0x100 && c < 0x138 && c % 2) ? 1 : 0;
   return upper;
 }
 

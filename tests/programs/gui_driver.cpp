@@ -38,10 +38,11 @@ constexpr int kTreeId = 55112;
 constexpr int kStatusBarId = 2701;
 constexpr size_t kTextSize = 4096;
 
-// SendMessage with a time limit, so a hung program fails the test instead of hanging it.
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// SendMessage with a time limit, so a hung program fails the test instead of hanging it; `wide`
+// sends UTF-16 texts.
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool wide = false) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
+  if (!(wide ? SendMessageTimeoutW : SendMessageTimeoutA)(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
     std::fprintf(stderr, "gui_driver: message 0x%X got no answer\n", message);
     std::exit(4);
   }
@@ -301,10 +302,7 @@ int AnswerDialog(const char* title, const char* path, DWORD timeoutMs) {
   std::printf("filename=%s\nfilters=%ld\n", text, static_cast<long>(Send(GetDlgItem(dialog, 0x470), CB_GETCOUNT, 0, 0)));
   wchar_t widePath[MAX_PATH + 1] = {};
   MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, MAX_PATH);
-  DWORD_PTR result = 0;
-  if (std::strcmp(path, "-") != 0 &&
-      !SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(widePath), SMTO_NORMAL, 10000, &result))
-    return std::printf("the dialog took no file name\n"), 1;
+  if (std::strcmp(path, "-") != 0) Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(widePath), true);
   return PostMessageA(dialog, WM_COMMAND, std::strcmp(path, "-") != 0 ? IDOK : IDCANCEL, 0) ? 0 : 1;
 }
 

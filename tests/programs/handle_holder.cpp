@@ -204,12 +204,10 @@ int main(int argc, char** argv) {
       Hold(wideDirectory + L"\\" + name, false);
     Hold(wideDirectory + L"\\d\u014Dr", true);
   }
-  if (system32) {
-    wchar_t windows[MAX_PATH] = {};
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    CreateDirectoryW((windows + std::wstring(L"\\syswow64\\lurvik_twin")).c_str(), nullptr);
-    Hold(windows + std::wstring(L"\\system32\\lurvik_onlyhere"), true);
-    Hold(windows + std::wstring(L"\\system32\\lurvik_twin"), false);
+  if (system32) {  // as Wine's prefix names the Windows folder
+    CreateDirectoryW(L"C:\\windows\\syswow64\\lurvik_twin", nullptr);
+    Hold(L"C:\\windows\\system32\\lurvik_onlyhere", true);
+    Hold(L"C:\\windows\\system32\\lurvik_twin", false);
   }
 
   // The extras: copies of the sources in turn, each source one handle of the known set.
