@@ -90,8 +90,8 @@ class FakeMachine : public InventorySystem {
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
-  std::map<uint32_t, int> unheldOpens;
-  std::ptrdiff_t mostCopiesOpen = 0;  // duplicated handles open at one time, at most  // by access: opens of an id to which no handle was open
+  std::map<uint32_t, int> unheldOpens;  // by access: opens of an id to which no handle was open
+  std::ptrdiff_t mostCopiesOpen = 0;    // duplicated handles open at one time, at most
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, tripsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,
