@@ -27,14 +27,14 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, uint64_t value, size_t widt
 constexpr int kHangs = -1;  // a probe phase that never ends
 
 // The image in device form (GetProcessImageFileNameA) and in drive form (GetModuleFileNameExA).
-// Its creation time as GetProcessTimes gives it (0: the call fails), and the times the
-// process lists give in turn (past the end: `created`; 0: not in that list).
+// Its creation time as GetProcessTimes gives it (0: the call fails), and the time the process
+// list gives (none: `created`; 0: not listed).
 struct FakeProcess {
   std::string imagePath, modulePath;
   bool openable = true;
   std::set<uint32_t> refusedAccess;
   uint64_t created = 1;
-  std::vector<uint64_t> listed;
+  std::optional<uint64_t> listed;
 };
 
 // Any object: each question answers from its own field, whatever the type.
@@ -60,7 +60,6 @@ class FakeMachine : public InventorySystem {
   std::optional<std::vector<uint8_t>> typesReply, handleListReply;  // replace the built replies
   uint32_t typesStatus = 0, handleListStatus = 0;
   bool processListRefused = false;
-  int processListsTaken = 0;  // the lists read so far
   bool extendedListRefused = false, refuseTreeInserts = false, failProbeStarts = false, quit = false;
   std::vector<FakeEntry> handles;     // the system-wide list without the scan's own handles
   uint32_t ownProcessTypeNumber = 0;  // type number of the scan's own process handles; 0: not listed
