@@ -16,27 +16,19 @@ namespace {
 typedef DWORD(WINAPI* InfoSizeFunction)(LPCSTR, LPDWORD);
 typedef BOOL(WINAPI* InfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* QueryFunction)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+enum VersionEntryPoint { kInfoSize, kInfo, kQuery };
 
-struct VersionEntryPoints {
-  InfoSizeFunction infoSize;
-  InfoFunction info;
-  QueryFunction query;
-};
-
-// The library stays loaded until the process ends, as an import would.
-const VersionEntryPoints& Version() {
-  static const VersionEntryPoints entryPoints = [] {
-    HMODULE version = LoadSystemLibrary("VERSION.dll");
-    return VersionEntryPoints{reinterpret_cast<InfoSizeFunction>(EntryPointOf(version, "GetFileVersionInfoSizeA")),
-                              reinterpret_cast<InfoFunction>(EntryPointOf(version, "GetFileVersionInfoA")),
-                              reinterpret_cast<QueryFunction>(EntryPointOf(version, "VerQueryValueA"))};
-  }();
+// Never destroyed, like the timer's entry points.
+const std::vector<void*>& Version() {
+  static const std::vector<void*>& entryPoints = *new std::vector<void*>(
+      SystemEntryPoints("VERSION.dll", {"GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA"}));
   return entryPoints;
 }
 
 // VerQueryValueA, or "not found" (0) when the entry point is missing.
 BOOL QueryValue(const std::vector<char>& block, const char* path, void** value, UINT* length) {
-  return Version().query != nullptr ? Version().query(block.data(), path, value, length) : 0;
+  void* query = Version()[kQuery];
+  return query != nullptr ? reinterpret_cast<QueryFunction>(query)(block.data(), path, value, length) : 0;
 }
 
 // Copies the value VerQueryValueA found (a length of 0 counts as 4 bytes) into a zero-filled
@@ -57,11 +49,12 @@ std::vector<char> CopyValue(const std::vector<char>& block, const void* value, U
 std::string ReadFileVersionString(const std::string& path, const std::string& key) {
   std::string result;
   DWORD ignored = 0;
-  const VersionEntryPoints& version = Version();
-  DWORD size = version.infoSize != nullptr ? version.infoSize(path.c_str(), &ignored) : 0;
-  if (size > 0 && version.info != nullptr) {
+  void* infoSize = Version()[kInfoSize];
+  void* info = Version()[kInfo];
+  DWORD size = infoSize != nullptr ? reinterpret_cast<InfoSizeFunction>(infoSize)(path.c_str(), &ignored) : 0;
+  if (size > 0 && info != nullptr) {
     std::vector<char> block(size + 2, 0);
-    if (version.info(path.c_str(), 0, size, block.data()) == 1) {
+    if (reinterpret_cast<InfoFunction>(info)(path.c_str(), 0, size, block.data()) == 1) {
       void* value = nullptr;
       UINT length = 0;
       if (QueryValue(block, "\\VarFileInfo\\Translation", &value, &length) == 1) {

@@ -41,4 +41,11 @@ HMODULE LoadSystemLibrary(const std::string& fileName) {
   return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+std::vector<void*> SystemEntryPoints(const std::string& fileName, std::initializer_list<const char*> names) {
+  HMODULE library = LoadSystemLibrary(fileName);
+  std::vector<void*> addresses;
+  for (const char* name : names) addresses.push_back(EntryPointOf(library, name));
+  return addresses;
+}
+
 }  // namespace lurvik

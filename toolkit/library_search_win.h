@@ -4,7 +4,9 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace lurvik {
 
@@ -21,5 +23,10 @@ HMODULE LoadSystemLibrary(const std::string& fileName);
 
 // The address of an entry point of a library, or null when either is missing.
 void* EntryPointOf(HMODULE library, const char* name);
+
+// The named entry points of the system folder's copy of a library (LoadSystemLibrary), in the
+// order given, each null when missing. The library stays loaded until the process ends, as an
+// import would.
+std::vector<void*> SystemEntryPoints(const std::string& fileName, std::initializer_list<const char*> names);
 
 }  // namespace lurvik

@@ -13,20 +13,12 @@ namespace {
 
 typedef UINT(WINAPI* PeriodFunction)(UINT);
 typedef DWORD(WINAPI* ClockFunction)();
+enum TimerEntryPoint { kBeginPeriod, kEndPeriod, kClock };
 
-struct TimerEntryPoints {
-  PeriodFunction beginPeriod;
-  PeriodFunction endPeriod;
-  ClockFunction clock;
-};
-
-const TimerEntryPoints& Timer() {
-  static const TimerEntryPoints entryPoints = [] {
-    HMODULE winmm = LoadSystemLibrary("WINMM.dll");
-    return TimerEntryPoints{reinterpret_cast<PeriodFunction>(EntryPointOf(winmm, "timeBeginPeriod")),
-                            reinterpret_cast<PeriodFunction>(EntryPointOf(winmm, "timeEndPeriod")),
-                            reinterpret_cast<ClockFunction>(EntryPointOf(winmm, "timeGetTime"))};
-  }();
+// Never destroyed: a pause on another thread may read it while the process ends.
+const std::vector<void*>& Timer() {
+  static const std::vector<void*>& entryPoints =
+      *new std::vector<void*>(SystemEntryPoints("WINMM.dll", {"timeBeginPeriod", "timeEndPeriod", "timeGetTime"}));
   return entryPoints;
 }
 
@@ -35,13 +27,16 @@ const TimerEntryPoints& Timer() {
 void LoadTimerEntryPoints() { Timer(); }
 
 void RaiseTimerResolution() {
-  if (Timer().beginPeriod != nullptr) Timer().beginPeriod(1);
+  if (void* begin = Timer()[kBeginPeriod]) reinterpret_cast<PeriodFunction>(begin)(1);
 }
 
 void RestoreTimerResolution() {
-  if (Timer().endPeriod != nullptr) Timer().endPeriod(1);
+  if (void* end = Timer()[kEndPeriod]) reinterpret_cast<PeriodFunction>(end)(1);
 }
 
-uint32_t MillisecondClock() { return Timer().clock != nullptr ? Timer().clock() : GetTickCount(); }
+uint32_t MillisecondClock() {
+  void* clock = Timer()[kClock];
+  return clock != nullptr ? reinterpret_cast<ClockFunction>(clock)() : GetTickCount();
+}
 
 }  // namespace lurvik
