@@ -27,7 +27,7 @@ bool ProbeHandleList(InventorySystem& system, uint32_t infoClass, uint64_t& repo
 
 }  // namespace
 
-HandleSnapshot TakeHandleSnapshot(InventorySystem& system) {
+HandleSnapshot TakeHandleSnapshot(InventorySystem& system, const std::function<void()>& justBefore) {
   HandleSnapshot snapshot;
   snapshot.layout = system.Layout();
   uint64_t reportedLength = 0;
@@ -37,6 +37,7 @@ HandleSnapshot TakeHandleSnapshot(InventorySystem& system) {
     ProbeHandleList(system, SYSTEM_HANDLE_INFORMATION_CLASS, reportedLength);
   }
   if (!TakeZeroedBuffer(snapshot.bytes, reportedLength + kSnapshotSlack)) return snapshot;
+  if (justBefore) justBefore();
   NativeReply reply = system.QuerySystemInformation(snapshot.infoClass, snapshot.bytes);
   // A failed query leaves nothing to trust in the buffer: read it as an empty list.
   if (IsErrorStatus(reply.status)) {

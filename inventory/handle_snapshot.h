@@ -3,6 +3,7 @@
 // the short list only where the system refuses the extended one.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "inventory/inventory_system.h"
@@ -30,8 +31,9 @@ struct HandleSnapshot {
 };
 
 // One query to learn the size, one into a buffer of that size plus 20,000,000 bytes.
-// A refused or failed query gives an empty snapshot.
-HandleSnapshot TakeHandleSnapshot(InventorySystem& system);
+// A refused or failed query gives an empty snapshot. `justBefore` runs once the buffer is
+// ready, right before the query, so what it reads is as near to the snapshot as can be.
+HandleSnapshot TakeHandleSnapshot(InventorySystem& system, const std::function<void()>& justBefore = nullptr);
 
 // Finds a freshly opened handle to the own process in a snapshot of its own and sets
 // TypeNumberOffset from its type number and ProcessTypeRow. Returns 1 when found, else 0.

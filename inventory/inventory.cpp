@@ -32,9 +32,7 @@ void TakeInventory(InventorySystem& system) {
   LoadObjectTypes(system);
   state.TypesCalibrated = CalibrateTypeNumbers(system) == 1;
   {
-    state.Listed.ListBeforeSnapshot(system);
-    const HandleSnapshot snapshot = TakeHandleSnapshot(system);
-    state.Listed.ListAfterSnapshot(system);
+    const HandleSnapshot snapshot = TakeHandleSnapshot(system, [&] { state.Listed.ListBeforeSnapshot(system); });
     WalkHandleSnapshot(state, snapshot);
   }  // the snapshot's 20 MB go before the log is finished
   FlushTypeBlocks(state);

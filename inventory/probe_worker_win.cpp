@@ -7,6 +7,7 @@
 // that hand-over: a stretch of files costs two such calls, not two per file.
 #include "inventory/probe_worker_win.h"
 
+#include "toolkit/timer_resolution_win.h"
 #include "toolkit/workers_win.h"
 
 namespace lurvik {
@@ -77,11 +78,11 @@ bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {
   if (worker == 0 || worker != worker_ || mailbox_->heldTrip.empty()) return false;
   const HANDLE handles[2] = {mailbox_->answered.Get(), thread_.Get()};
   const DWORD count = thread_ ? 2 : 1;
-  timeBeginPeriod(1);
-  const DWORD started = timeGetTime();
+  RaiseTimerResolution();
+  const DWORD started = MillisecondClock();
   DWORD result = WAIT_TIMEOUT;
   for (;;) {
-    const DWORD spent = timeGetTime() - started;
+    const DWORD spent = MillisecondClock() - started;
     const DWORD left = spent < milliseconds ? milliseconds - spent : 0;
     // A question just posted: `asked` is set and `answered` waited for in one call. That wait
     // leaves the thread out; a thread that has ended is seen by the next pause.
@@ -92,10 +93,10 @@ bool ProbeWorkerThreads::Await(int32_t worker, uint32_t milliseconds) {
     // phases before the worker set the event, that signal is still pending; it is not this
     // trip's end, so the pause goes on for what is left of it.
     if (result != WAIT_OBJECT_0 || mailbox_->heldTrip.back()->phase.load() == kProbeLeftCall) break;
-    if (timeGetTime() - started >= milliseconds) break;
+    if (MillisecondClock() - started >= milliseconds) break;
   }
   if (result == WAIT_FAILED) Sleep(milliseconds);  // still a pause, so the bounds keep their length
-  timeEndPeriod(1);
+  RestoreTimerResolution();
   if (result == WAIT_OBJECT_0 + 1) return false;
   return thread_ || IsWorkerRunning(worker) != 0;
 }

@@ -1,5 +1,5 @@
-// SnapshotProcesses: the two process lists around the handle snapshot, merged, and the
-// creation-time comparison.
+// SnapshotProcesses: the process list read before the handle snapshot, and the creation-time
+// comparison.
 #include "inventory/process_identity.h"
 
 #include <algorithm>
@@ -34,31 +34,15 @@ bool ReadProcessList(InventorySystem& system, std::vector<ProcessRecord>& record
   return false;
 }
 
+bool ById(const ProcessRecord& listed, uint32_t processId) { return listed.processId < processId; }
+
 }  // namespace
-
-bool SnapshotProcesses::ById(const ProcessRecord& listed, uint32_t processId) { return listed.processId < processId; }
-
-void SnapshotProcesses::SortById() {
-  std::sort(processes_.begin(), processes_.end(),
-            [](const ProcessRecord& a, const ProcessRecord& b) { return a.processId < b.processId; });
-}
 
 void SnapshotProcesses::ListBeforeSnapshot(InventorySystem& system) {
   processes_.clear();
   listed_ = ReadProcessList(system, processes_);
-  SortById();
-}
-
-void SnapshotProcesses::ListAfterSnapshot(InventorySystem& system) {
-  std::vector<ProcessRecord> records;
-  if (!listed_ || !ReadProcessList(system, records)) return;  // without the first list, no id is known free
-  const size_t before = processes_.size();
-  for (const ProcessRecord& record : records) {
-    auto first = std::lower_bound(processes_.begin(), processes_.begin() + before, record.processId, ById);
-    if (first == processes_.begin() + before || first->processId != record.processId)
-      processes_.push_back(record);
-  }
-  SortById();
+  std::sort(processes_.begin(), processes_.end(),
+            [](const ProcessRecord& a, const ProcessRecord& b) { return a.processId < b.processId; });
 }
 
 const ProcessRecord* SnapshotProcesses::Find(uint32_t processId) const {
@@ -66,12 +50,13 @@ const ProcessRecord* SnapshotProcesses::Find(uint32_t processId) const {
   return found == processes_.end() || found->processId != processId ? nullptr : &*found;
 }
 
+// A process listed with time T and opened later with time T lived from the list to the walk,
+// so it held the id during the snapshot between them.
 bool SnapshotProcesses::IsSnapshotOwner(InventorySystem& system, SysHandle process, uint32_t processId) const {
   if (!listed_) return true;
-  uint64_t created = 0;
-  if (!system.ProcessCreationTime(process, created)) return true;
   const ProcessRecord* listed = Find(processId);
-  return listed != nullptr && listed->creationTime == created;
+  uint64_t created = 0;
+  return process != 0 && listed != nullptr && system.ProcessCreationTime(process, created) && listed->creationTime == created;
 }
 
 }  // namespace lurvik

@@ -66,21 +66,23 @@ void ShowStatus(ScanState& state, const std::string& text) {
 
 std::string ProcessLabelFor(ScanState& state, uint32_t processId) {
   state.ImageFileName.clear();
+  // Ids 0 and 4 belong to the idle and System processes, which end only with the machine, so
+  // their ids are never given to another process.
   if (processId == 0) return "0 / [System Process]";
   if (processId == 4) return "4 / System";
   const std::string prefix = DecimalText(processId) + " / ";
   OwnedHandle& process = state.LabelProcess;
   process.Reset(state.system.OpenProcess(state.ProcessQueryAccess, processId));
-  if (!process) return prefix + "unbekannt";
   // The id may have been given to another process since the snapshot: one that is not the
-  // listed holder of the id is not the one whose entries follow. It is treated as one that
-  // cannot be opened, and its owner is never opened, so no handle value of the snapshot is
-  // duplicated from the wrong process.
+  // listed holder of the id, or that cannot be checked (not opened, no time), is not taken
+  // for the one whose entries follow. Its owner is never opened, so no handle value of the
+  // snapshot is duplicated from the wrong process.
   if (!state.Listed.IsSnapshotOwner(state.system, process.value(), processId)) {
     process.Close();
     state.OwnerTried = true;
     return prefix + "unbekannt";
   }
+  if (!process) return prefix + "unbekannt";  // no process list: taken as the snapshot's
   std::string path;
   std::u16string truePath;
   if (ReadProcessImagePath(state.system, process.value(), path, &truePath) == 0) return prefix + "unbekannt";

@@ -48,8 +48,8 @@ struct ScanState {
   // Whether this scan found its own handle and so knows the type numbers. Only then may a
   // name be asked on the scan thread: with shifted rows a file could pass for an event.
   bool TypesCalibrated = false;
-  // The ids and creation times of the processes around the walk's snapshot: a process opened
-  // by an id is the owner of that id's entries only when it is the one listed.
+  // The ids and creation times of the processes listed right before the walk's snapshot: a
+  // process opened by an id is the owner of that id's entries only when it is the one listed.
   SnapshotProcesses Listed;
 
   // The current process opened for its label, held until its owner is open or the walk leaves
@@ -57,8 +57,9 @@ struct ScanState {
   // owner opened by the same id is the process whose creation time was checked.
   OwnedHandle LabelProcess;
   // The current process opened for duplication, once, at its first entry that needs it, and
-  // closed when the walk leaves the process. OwnerTried says the opening was tried, so an
-  // owner that cannot be opened is not asked again for each of its entries.
+  // closed when the walk leaves the process. OwnerTried says the opening was tried, or must not
+  // be: when a process list was read, only a process whose creation time matched it is opened
+  // (ids 0 and 4 aside, which are never reused); without a list, every owner is.
   OwnedHandle OwnerProcess;
   bool OwnerTried = false;
 

@@ -14,6 +14,7 @@
 #include "shell/privilege_win.h"
 #include "toolkit/system_info.h"
 #include "toolkit/text.h"
+#include "toolkit/timer_resolution_win.h"
 #include "toolkit/wide_text_win.h"
 #include "toolkit/workers_win.h"
 
@@ -105,7 +106,7 @@ int32_t WindowsSystem::OsVersionCode() { return lurvik::OsVersionCode(); }
 
 bool WindowsSystem::QuitRequested() { return lurvik::QuitRequested.load() != 0; }
 
-uint32_t WindowsSystem::TickMilliseconds() { return timeGetTime(); }
+uint32_t WindowsSystem::TickMilliseconds() { return MillisecondClock(); }
 
 // One native query into the buffer: the status (not-implemented when the entry point is
 // missing), the length the system reported and the buffer's address as the system saw it.

@@ -1,9 +1,11 @@
-// Looks up the optional entry points: two in "PSAPI.dll" (opened through the toolkit so the
-// program end releases it) and three in kernel32 (already loaded in every process).
+// Looks up the optional entry points: two in the system folder's "PSAPI.dll" (opened through
+// the toolkit by its full path, so the program end releases it) and three in kernel32 (already
+// loaded in every process).
 #include "shell/optional_entry_points_win.h"
 
 #include <windows.h>
 
+#include "toolkit/library_search_win.h"
 #include "toolkit/system_info.h"
 
 namespace lurvik {
@@ -15,24 +17,15 @@ void* GetProcessId_Address = nullptr;
 void* GetThreadId_Address = nullptr;
 void* GetProcessIdOfThread_Address = nullptr;
 
-namespace {
-
-void* LookUp(void* module, const char* name) {
-  if (module == nullptr) return nullptr;
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-}
-
-}  // namespace
-
 void LoadOptionalEntryPoints() {
   PsapiLibrary = OpenLibraryFile(1, "PSAPI.dll");
-  GetModuleFileNameExW_Address = LookUp(PsapiLibrary, "GetModuleFileNameExW");
-  GetProcessImageFileNameW_Address = LookUp(PsapiLibrary, "GetProcessImageFileNameW");
+  GetModuleFileNameExW_Address = EntryPointOf(static_cast<HMODULE>(PsapiLibrary), "GetModuleFileNameExW");
+  GetProcessImageFileNameW_Address = EntryPointOf(static_cast<HMODULE>(PsapiLibrary), "GetProcessImageFileNameW");
 
-  void* kernel = GetModuleHandleA("kernel32");
-  GetProcessId_Address = LookUp(kernel, "GetProcessId");
-  GetThreadId_Address = LookUp(kernel, "GetThreadId");
-  GetProcessIdOfThread_Address = LookUp(kernel, "GetProcessIdOfThread");
+  HMODULE kernel = GetModuleHandleA("kernel32");
+  GetProcessId_Address = EntryPointOf(kernel, "GetProcessId");
+  GetThreadId_Address = EntryPointOf(kernel, "GetThreadId");
+  GetProcessIdOfThread_Address = EntryPointOf(kernel, "GetProcessIdOfThread");
 }
 
 }  // namespace lurvik

@@ -12,7 +12,7 @@ extern void* GetProcessId_Address;
 extern void* GetThreadId_Address;
 extern void* GetProcessIdOfThread_Address;
 
-// Loads "PSAPI.dll" as library number 1 and looks up the five entry points.
+// Loads the system folder's "PSAPI.dll" as library number 1 and looks up the five entry points.
 void LoadOptionalEntryPoints();
 
 }  // namespace lurvik

@@ -4,7 +4,8 @@
 
 namespace lurvik {
 
-// Nothing selected: the clipboard stays as it is.
+// Nothing selected: the clipboard stays as it is. A clipboard held by another program is tried
+// once more after a short pause; a copy that fails beeps, as a find without a match does.
 void CopySelectedSubtree();
 
 }  // namespace lurvik

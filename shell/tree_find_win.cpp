@@ -68,17 +68,22 @@ void FindInTree(const NodeSearch& search) {
 
 void EndFoundHighlight() { SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_SELECTITEM, TVGN_DROPHILITE, 0); }
 
-bool TakeFindMessage(UINT message, LPARAM lParam) {
+bool TakeFindMessage(UINT message, LPARAM lParam, bool fromOwnThread) {
   if (FindMessage == 0 || message != FindMessage) return false;
-  if (lParam != reinterpret_cast<LPARAM>(&Dialog)) return true;  // not our dialog's: nothing read
-  DialogOptions = Dialog.Flags & (FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD);
-  if (Dialog.Flags & FR_DIALOGTERM) {
+  // Not our open dialog's: nothing read.
+  if (lParam != reinterpret_cast<LPARAM>(&Dialog) || DialogWindow == nullptr) return true;
+  // The dialog sets one of these bits right before each of its sends. Taken, they are cleared,
+  // so the message posted again later by another program finds nothing to do.
+  const DWORD flags = Dialog.Flags;
+  Dialog.Flags &= ~(FR_FINDNEXT | FR_DIALOGTERM);
+  DialogOptions = flags & (FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD);
+  if (flags & FR_DIALOGTERM) {  // the dialog ends, whoever closed it
     DialogWindow = nullptr;
     SetModelessDialog(nullptr);
-    SetFocus(reinterpret_cast<HWND>(HandleTree));
-  } else if (Dialog.Flags & FR_FINDNEXT) {
-    LastSearch = {FixedFieldText(SearchedText, sizeof SearchedText), (Dialog.Flags & FR_DOWN) != 0,
-                  (Dialog.Flags & FR_MATCHCASE) != 0, (Dialog.Flags & FR_WHOLEWORD) != 0};
+    if (fromOwnThread) SetFocus(reinterpret_cast<HWND>(HandleTree));
+  } else if ((flags & FR_FINDNEXT) && fromOwnThread) {
+    LastSearch = {FixedFieldText(SearchedText, sizeof SearchedText), (flags & FR_DOWN) != 0, (flags & FR_MATCHCASE) != 0,
+                  (flags & FR_WHOLEWORD) != 0};
     Searched = true;
     FindInTree(LastSearch);
   }

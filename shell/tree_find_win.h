@@ -17,7 +17,9 @@ void FindInTree(const NodeSearch& search);
 // Ends the highlight of a node found while the dialog had the focus (the tree got it back).
 void EndFoundHighlight();
 // The main window's part of the dialog: true for the dialog's registered message. Only the
-// program's own dialog record is read, and only when lParam names it.
-bool TakeFindMessage(UINT message, LPARAM lParam);
+// program's own dialog record is read, and only when lParam names it while the dialog is open.
+// A search is made only for the dialog's send from this thread: one made inside another
+// thread's send (another program's WM_COMMAND to the dialog), and one made anew, do nothing.
+bool TakeFindMessage(UINT message, LPARAM lParam, bool fromOwnThread);
 
 }  // namespace lurvik

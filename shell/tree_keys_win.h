@@ -7,7 +7,8 @@
 namespace lurvik {
 
 // Subclasses the main window (keys and the find dialog's message) and the tree (keys and
-// WM_COPY); called once at start-up, after the tree's receiver is installed.
+// WM_COPY); called once at start-up, after the tree's receiver is installed. Keys sent by
+// another thread, and a WM_COPY that the keys did not send, do nothing.
 void InstallTreeKeys(HWND main, HWND tree);
 
 }  // namespace lurvik

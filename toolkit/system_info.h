@@ -40,8 +40,9 @@ std::string ArgumentAt(int32_t index);
 // The program file's full path without a leading "\\?\".
 std::string ProgramPath();
 
-// Loads a library under a number of the caller's choice (or -1 for a new one); a library
-// already held under that number is released first. The module handle, or null.
+// Loads the system folder's copy of a library, by its full path, under a number of the
+// caller's choice (or -1 for a new one); a library already held under that number is released
+// first. The module handle, or null.
 void* OpenLibraryFile(int32_t number, const std::string& fileName);
 void CloseAllLibraries();
 

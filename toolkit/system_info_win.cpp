@@ -1,9 +1,10 @@
 // System information on Windows: the version queries, GetCommandLineW, the program's module
-// path, and the numbered libraries with calls through plain entry-point addresses.
+// path, and the numbered system libraries with calls through plain entry-point addresses.
 #include <windows.h>
 
 #include <atomic>
 
+#include "toolkit/library_search_win.h"
 #include "toolkit/object_registry.h"
 #include "toolkit/system_info.h"
 #include "toolkit/wide_text_win.h"
@@ -122,7 +123,7 @@ std::string ProgramPath() {
 
 void* OpenLibraryFile(int32_t number, const std::string& fileName) {
   if (number != ObjectRegistry<LibraryModule>::kNewNumber) Libraries().Release(number);
-  HMODULE module = LoadLibraryA(fileName.c_str());
+  HMODULE module = LoadSystemLibrary(fileName);
   if (!module) return nullptr;
   auto library = std::make_shared<LibraryModule>(module);
   if (Libraries().Add(number, library) == ObjectRegistry<LibraryModule>::kRefused) return nullptr;  // freed with it

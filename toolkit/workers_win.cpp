@@ -6,6 +6,7 @@
 
 #include "toolkit/lock.h"
 #include "toolkit/system_handle_win.h"
+#include "toolkit/timer_resolution_win.h"
 
 namespace lurvik {
 namespace {
@@ -74,9 +75,9 @@ void KillWorker(int32_t worker) {
 }
 
 void PauseMilliseconds(uint32_t milliseconds) {
-  timeBeginPeriod(1);
+  RaiseTimerResolution();
   Sleep(milliseconds);
-  timeEndPeriod(1);
+  RestoreTimerResolution();
 }
 
 void ReleaseWorkers() {

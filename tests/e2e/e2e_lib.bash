@@ -47,6 +47,10 @@ start_holder() {
   echo "no holder report after $((i / 10)) s"; return 1
 }
 
+# The markers that a planted library (PSAPI.dll from planted_library_dll.cpp) left in UNIX_DIR
+# when it was loaded: none is expected.
+planted_library_markers() { (cd "$UNIX_DIR" && ls -- *.loaded 2>/dev/null); }
+
 # Runs the program unattended and prints its exit code: run_lurvik PROGRAM FILTER LOG SECONDS.
 run_lurvik() {
   timeout --kill-after=10 "$4" "$WINE" "$WIN_DIR\\$1" "$2" "$3" >&2

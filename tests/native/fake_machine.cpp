@@ -112,9 +112,8 @@ std::vector<uint8_t> FakeMachine::ProcessListReply() {
   const size_t p = wide ? 8 : 4, idAt = wide ? 80 : 68;
   std::vector<uint8_t> bytes;
   size_t at = 0, last = 0;
-  const size_t list = static_cast<size_t>(processListsTaken);
   for (const auto& [pid, process] : processes) {
-    const uint64_t number = list < process.listed.size() ? process.listed[list] : process.created;
+    const uint64_t number = process.listed.value_or(process.created);
     if (number == 0) continue;
     const size_t size = (wide ? 256 : 184) + 64 * (pid % 3);
     Put(bytes, at + 32, number, 8);
@@ -134,9 +133,7 @@ NativeReply FakeMachine::QuerySystemInformation(uint32_t infoClass, std::vector<
   queriedClasses.push_back(infoClass);
   queriedSizes.push_back(buffer.size());
   if (infoClass == 5 && !processListRefused) {
-    const std::vector<uint8_t> reply = ProcessListReply();
-    processListsTaken += buffer.size() >= reply.size();  // a list read counts, not a probe
-    return CopyReply(reply, buffer, 0xE00000, 0);
+    return CopyReply(ProcessListReply(), buffer, 0xE00000, 0);
   }
   if (infoClass != SYSTEM_HANDLE_INFORMATION_CLASS && (infoClass != SYSTEM_EXTENDED_HANDLE_INFORMATION_CLASS || extendedListRefused))
     return {STATUS_INVALID_INFO_CLASS_CODE, 0, 0};

@@ -28,14 +28,14 @@ constexpr int kHangs = -1;  // a probe phase that never ends
 
 // The image in device form (GetProcessImageFileNameW) and in drive form (GetModuleFileNameExW),
 // in UTF-8.
-// Its creation time as GetProcessTimes gives it (0: the call fails), and the times the
-// process lists give in turn (past the end: `created`; 0: not in that list).
+// Its creation time as GetProcessTimes gives it (0: the call fails), and the time the process
+// list gives (none: `created`; 0: not listed).
 struct FakeProcess {
   std::string imagePath, modulePath;
   bool openable = true;
   std::set<uint32_t> refusedAccess;
   uint64_t created = 1;
-  std::vector<uint64_t> listed;
+  std::optional<uint64_t> listed;
 };
 
 // Any object: each question answers from its own field, whatever the type.
@@ -62,7 +62,6 @@ class FakeMachine : public InventorySystem {
   std::optional<std::vector<uint8_t>> typesReply, handleListReply;  // replace the built replies
   uint32_t typesStatus = 0, handleListStatus = 0;
   bool processListRefused = false;
-  int processListsTaken = 0;  // the lists read so far
   bool extendedListRefused = false, refuseTreeInserts = false, failProbeStarts = false, quit = false;
   std::vector<FakeEntry> handles;     // the system-wide list without the scan's own handles
   uint32_t ownProcessTypeNumber = 0;  // type number of the scan's own process handles; 0: not listed
@@ -91,8 +90,8 @@ class FakeMachine : public InventorySystem {
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
   std::vector<std::pair<uint32_t, uint32_t>> openCalls;  // (access, pid)
-  std::map<uint32_t, int> unheldOpens;
-  std::ptrdiff_t mostCopiesOpen = 0;  // duplicated handles open at one time, at most  // by access: opens of an id to which no handle was open
+  std::map<uint32_t, int> unheldOpens;  // by access: opens of an id to which no handle was open
+  std::ptrdiff_t mostCopiesOpen = 0;    // duplicated handles open at one time, at most
   std::vector<uint32_t> duplicateAccesses, queriedClasses;
   std::vector<size_t> queriedSizes, typeQuerySizes;
   int pauses = 0, sleeps = 0, kills = 0, questionsAsked = 0, tripsAsked = 0, workersStarted = 0, workersEnded = 0, badCloses = 0,

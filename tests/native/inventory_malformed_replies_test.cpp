@@ -44,7 +44,7 @@ TEST(ProcessListRecords, AreReadInBothLayoutsAndEndAtAnyMalformedLink) {
 // number the snapshot gives, without a GenericAll bracket.
 TEST_F(InventoryTest, EmptyOrRefusedTypeListStillShowsEveryHandle) {
   for (uint32_t status : {0u, 0xC0000001u}) {
-    SetUp();
+    NewCase("type list status " + std::to_string(status));
     m.typesReply = std::vector<uint8_t>(4, 0);  // a count of 0
     m.typesStatus = status;
     m.AddHandle(500, 9, 8, 0x1F0003);

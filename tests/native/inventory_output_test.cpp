@@ -68,7 +68,7 @@ TEST_F(InventoryTest, ProgressGoesOnlyWhenItMoves) {
   TakeInventory(m);
   EXPECT_EQ(m.progress, (std::vector<int32_t>{50, 75, 100, 125}));
 
-  SetUp();
+  NewCase("250 entries");
   for (uint64_t i = 1; i <= 250; ++i) m.AddHandle(i % 2 ? 500 : 600, Type(kEvent), 4 * i, 1);
   TakeInventory(m);
   std::vector<int32_t> everyPosition(101);

@@ -33,7 +33,7 @@ TEST_F(InventoryTest, ProcessThreadAndTokenHandles) {
       {"token without user", kToken, 8, {}, {}, "", true, "Handle: 68 [11]\n  Opened with Access Rights: 0x8 (0xF01FF) [9]\n"},
   };
   for (const Case& c : cases) {
-    SetUp();
+    NewCase(c.what);
     m.missingEntryPoints = c.missing;
     if (!c.image600.empty()) m.processes[600].imagePath = c.image600;
     m.processes[600].openable = c.openable600;

@@ -38,9 +38,17 @@ class InventoryTest : public ::testing::Test {
     m.processes[500] = {"\\Device\\HarddiskVolume2\\a.exe"};
     m.processes[600] = {"\\Device\\HarddiskVolume2\\Windows\\b.exe"};
   }
-  void TearDown() override {
-    EXPECT_EQ(m.open.size(), 0u) << "the scan left handles open";
-    EXPECT_EQ(m.badCloses, 0) << "the scan closed a handle it did not hold";
+  void TearDown() override { ExpectEverythingClosed(); }
+  // A test of several cases starts each with NewCase: the case before is checked as TearDown
+  // checks the last one, then program state and machine start afresh.
+  void NewCase(const std::string& what) {
+    ExpectEverythingClosed();
+    SetUp();
+    case_ = what;
+  }
+  void ExpectEverythingClosed() {
+    EXPECT_EQ(m.open.size(), 0u) << case_ << ": the scan left handles open";
+    EXPECT_EQ(m.badCloses, 0) << case_ << ": the scan closed a handle it did not hold";
   }
   // The log without its banner.
   std::string LogBody() const { return LogText.substr(LogText.find("\r\n\r\n") + 4); }
@@ -54,6 +62,7 @@ class InventoryTest : public ::testing::Test {
   }
 
   FakeMachine m;
+  std::string case_;
 };
 
 }  // namespace lurvik

@@ -60,7 +60,7 @@ TEST_F(InventoryTest, CalibrationFindsTheOwnProcessHandleInItsWindowOnly) {
                         Case{"quit", 9, -1, true, true, 1, 0, 5}, Case{"own process not openable", 9, -1, false, false, 1, 0, 5},
                         Case{"no Process type", 9, -1, false, true, 0, 0, 5}, Case{"just before the window", 0, 942, false, true, 1, 0, 5},
                         Case{"first in the window", 0, 943, false, true, 1, 1, 8}}) {
-    SetUp();
+    NewCase(c.what);
     LoadObjectTypes(m);
     TypeNumberOffset = 5;
     ProcessTypeRow = c.processRow;
@@ -102,16 +102,18 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
       {RecordLayout::Bits32, true, {64, 16, 16, 64, 16, 16}, 4 + 16, "4464"},
       {RecordLayout::Bits64, true, {64, 16, 16, 64, 16, 16}, 8 + 24, "4464"}};
   for (const auto& [layout, refused, classes, listSize, number] : cases) {
-    SetUp();
+    NewCase(number);
     m.layout = layout;
     m.extendedListRefused = refused;
     m.processes[70000] = m.processes[4464] = {"\\Device\\HarddiskVolume2\\Windows\\explorer.exe"};
     m.AddHandle(70000, Type(kFile), 0x11170, 0x12019F, {.fileType = 3, .name = u"\\Device\\NamedPipe\\lurvik"});
     m.objects[{4464, 0x1170}] = m.objects[{70000, 0x11170}];
     TakeInventory(m);
-    std::erase(m.queriedClasses, 5u);  // the process lists
+    EXPECT_EQ(std::vector<uint32_t>(m.queriedClasses.end() - 4, m.queriedClasses.end()), (std::vector<uint32_t>{classes.back(), 5, 5, classes.back()}))
+        << number << ": the process list is read between the sizing and the query of the snapshot";
+    std::erase(m.queriedClasses, 5u);
     EXPECT_EQ(m.queriedClasses, classes) << number;
-    EXPECT_EQ(m.queriedSizes.end()[-3], 20000000u + listSize) << number << ": before the probe and list that follow it";
+    EXPECT_EQ(m.queriedSizes.back(), 20000000u + listSize) << number;
     EXPECT_EQ(LogBody(), number + std::string(" / explorer.exe\r\n  File\r\n    Handle: ") + number +
                              "\r\n      Name of Object: \\Device\\NamedPipe\\lurvik\r\n      Opened with Access Rights: 0x12019F (0x1F01FF)\r\n");
   }
@@ -121,7 +123,7 @@ TEST_F(InventoryTest, ExtendedListFirstShortListOnlyWhenRefusedInBothWidths) {
 // which Windows XP (code 60) opens with query information instead of limited query.
 TEST_F(InventoryTest, ProcessLabelsStatusTextsAndSleeps) {
   for (bool older : {false, true}) {
-    SetUp();
+    NewCase(older ? "Windows XP" : "newer systems");
     if (older) m.missingEntryPoints = {EntryPoint::GetProcessImageFileNameW};
     m.osVersionCode = older ? 60 : 65;
     m.processes[500] = {"\\Device\\HarddiskVolume2\\Program Files\\Tool Box\\ tool.exe "};
@@ -174,7 +176,7 @@ TEST_F(InventoryTest, FilterFindsTheTrueNameNotItsLookAlike) {
   const struct { const char* filter; const char* shown; } cases[] = {
       {"C\u0100T.EXE", "700 / c?t.exe [0]\n"}, {"CAT.exe", "800 / cat.exe [0]\n"}, {"c?t.exe", ""}, {"c\u0113t.exe", ""}};
   for (const auto& c : cases) {
-    SetUp();
+    NewCase(c.filter);
     ProcessFilter = c.filter;
     m.processes[700] = {"\\Device\\HarddiskVolume2\\c\u0101t.exe"};
     m.processes[800] = {"\\Device\\HarddiskVolume2\\cat.exe"};
@@ -222,51 +224,50 @@ TEST_F(InventoryTest, NonAdjacentRunsAreListedOncePerRun) {
   EXPECT_EQ(LogText, log) << "a tree that refuses every insert still gets the full log";
 }
 
-// The two process lists around the snapshot tell who held each id: 500 is listed with the
-// time its handle gives; 600's id was given to a newer process after the lists; 700 started
-// between the first list and the snapshot; 800 is in neither list; 900's id changed hands
-// between the lists, and the later holder is opened; 1100's creation time cannot be read. No clock is read at all, so one set
-// back or forward changes nothing.
+// The process list read right before the snapshot tells who held each id: 500 is listed with
+// the time its handle gives; 600's id was given to a newer process after the list; 700 started
+// after the list (whether before the snapshot or after it, no later list could tell); 800's
+// creation time cannot be read; 900's query open is refused while duplication would be
+// granted, and its id now has another holder. No clock is read at all, so one set back or
+// forward changes nothing. Without a list every process is taken as the snapshot's.
 TEST_F(InventoryTest, TheOwnerIsTheProcessListedWithTheCreationTimeItsHandleGives) {
   for (RecordLayout layout : {RecordLayout::Bits32, RecordLayout::Bits64}) {
-  SetUp();
-  m.layout = layout;
-  m.processes[500].created = 77;
-  m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80, 80}};
-  m.processes[700] = {"\\Device\\HarddiskVolume2\\c.exe", "", true, {}, 55, {0, 55}};
-  m.processes[800] = {"\\Device\\HarddiskVolume2\\d.exe", "", true, {}, 5, {0, 0}};
-  m.processes[900] = {"\\Device\\HarddiskVolume2\\e.exe", "", true, {}, 41, {40, 41}};
-  m.processes[1100] = {"\\Device\\HarddiskVolume2\\f.exe", "", true, {}, 0};
-  for (uint32_t pid : {500, 600, 700, 800, 900, 1100}) {
-    m.AddHandle(pid, Type(kToken), 4, 1, {.user = "u" + std::to_string(pid)});
-    m.AddHandle(pid, Type(kToken), 8, 1, {.user = "u" + std::to_string(pid)});
-  }
-  TakeInventory(m);
-  const std::string unknown = "  Token\r\n    Handle: 4\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
-                              "    Handle: 8\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n";
-  auto known = [](const std::string& user) {
-    return "  Token\r\n    Handle: 4\r\n      Username: " + user + "\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
-           "    Handle: 8\r\n      Username: " + user + "\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n";
-  };
-  EXPECT_EQ(LogBody(), "500 / a.exe\r\n" + known("u500") + "600 / unbekannt\r\n" + unknown + "700 / c.exe\r\n" +
-                           known("u700") + "800 / unbekannt\r\n" + unknown + "900 / unbekannt\r\n" + unknown +
-                           "1100 / f.exe\r\n" + known("u1100"));
-  std::vector<uint32_t> owners;
-  for (auto call : m.openCalls)
-    if (call.first == 0x40u) owners.push_back(call.second);
-  EXPECT_EQ(owners, (std::vector<uint32_t>{500, 700, 1100})) << "no other process is opened for duplication";
-  EXPECT_EQ(m.creationTimeQueries, 6) << "one question per process, not per entry";
-  EXPECT_EQ(m.unheldOpens[0x40], 0) << "each owner is opened while the label's handle still holds its id";
-  EXPECT_EQ(std::count(m.queriedClasses.begin(), m.queriedClasses.end(), 5u), 4) << "a probe and a list, twice";
+    NewCase(layout == RecordLayout::Bits32 ? "32-bit" : "64-bit");
+    m.layout = layout;
+    m.processes[500].created = 77;
+    m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80}};
+    m.processes[700] = {"\\Device\\HarddiskVolume2\\c.exe", "", true, {}, 55, {0}};
+    m.processes[800] = {"\\Device\\HarddiskVolume2\\d.exe", "", true, {}, 0, {5}};
+    m.processes[900] = {"\\Device\\HarddiskVolume2\\e.exe", "", true, {0x1000}, 41, {40}};
+    for (uint32_t pid : {500, 600, 700, 800, 900}) {
+      m.AddHandle(pid, Type(kToken), 4, 1, {.user = "u" + std::to_string(pid)});
+      m.AddHandle(pid, Type(kToken), 8, 1, {.user = "u" + std::to_string(pid)});
+    }
+    TakeInventory(m);
+    std::string unknown;
+    for (const char* pid : {"600", "700", "800", "900"})
+      unknown += pid + std::string(" / unbekannt\r\n  Token\r\n    Handle: 4\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                                   "    Handle: 8\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
+    EXPECT_EQ(LogBody(), "500 / a.exe\r\n  Token\r\n    Handle: 4\r\n      Username: u500\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                         "    Handle: 8\r\n      Username: u500\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n" + unknown) << case_;
+    std::vector<uint32_t> owners;
+    for (auto call : m.openCalls)
+      if (call.first == 0x40u) owners.push_back(call.second);
+    EXPECT_EQ(owners, (std::vector<uint32_t>{500})) << case_ << ": no other process is opened for duplication";
+    EXPECT_EQ(m.creationTimeQueries, 3) << case_ << ": one question per listed process, not per entry";
+    EXPECT_EQ(m.unheldOpens[0x40], 0) << case_ << ": each owner is opened while the label's handle still holds its id";
+    EXPECT_EQ(std::count(m.queriedClasses.begin(), m.queriedClasses.end(), 5u), 2) << case_ << ": a probe and one list";
   }
 
-  SetUp();  // without a process list nothing can be told: every process is taken as the snapshot's
+  NewCase("no process list");
   m.processListRefused = true;
-  m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80, 80}};
+  m.processes[600] = {"\\Device\\HarddiskVolume2\\b.exe", "", true, {}, 90, {80}};
+  m.processes[900] = {"\\Device\\HarddiskVolume2\\e.exe", "", true, {0x1000}, 41, {40}};
   m.AddHandle(600, Type(kToken), 4, 1, {.user = "bob"});
+  m.AddHandle(900, Type(kToken), 4, 1, {.user = "eve"});
   TakeInventory(m);
-  EXPECT_EQ(LogBody(), "600 / b.exe\r\n  Token\r\n    Handle: 4\r\n      Username: bob\r\n"
-                       "      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
+  EXPECT_EQ(LogBody(), "600 / b.exe\r\n  Token\r\n    Handle: 4\r\n      Username: bob\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n"
+                       "900 / unbekannt\r\n  Token\r\n    Handle: 4\r\n      Username: eve\r\n      Opened with Access Rights: 0x1 (0xF01FF)\r\n");
 }
 
 TEST_F(InventoryTest, GermanLabelsAndUnsignedValues) {

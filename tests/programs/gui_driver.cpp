@@ -6,7 +6,8 @@
 //   gui_driver find TITLE [ms]             waits for a top-level window whose title starts so
 //   gui_driver dialog TITLE PATH|- [ms]    answers the save dialog (- cancels), prints its
 //                                          file name and filter count
-//   gui_driver info                        prints title, sizes, item count and status text
+//   gui_driver info                        prints title, sizes, item count, status text and the
+//                                          find dialog's place
 //   gui_driver wait-status TEXT [ms]       waits for the status text, prints the last one
 //   gui_driver tree FILE                   writes the tree in the log's layout
 //   gui_driver expand [TYPE...]            opens the first process and the named types
@@ -18,9 +19,9 @@
 //   gui_driver selected                    prints the selected item's text, its parents' expanded
 //                                          states, the focused control, the find dialog and the
 //                                          drop target's text
-//   gui_driver find-dialog TEXT [ms]       types TEXT into the open find dialog, presses Find
-//                                          Next and prints the milliseconds it took
-//   gui_driver copy | clipboard FILE       WM_COPY to the tree, timed | the CF_TEXT to FILE
+//   gui_driver find-dialog TEXT [ms]       puts TEXT into the open find dialog, presses Enter
+//                                          there (Find Next) and prints the milliseconds it took
+//   gui_driver copy | clipboard FILE       Ctrl+C on the main window, timed | the CF_TEXT to FILE
 //   gui_driver serve                       runs the commands of stdin's lines (see main)
 #include <windows.h>
 #include <commctrl.h>
@@ -123,6 +124,13 @@ void TreeAsLog(HWND tree, HTREEITEM item, size_t depth, std::string& out) {
   }
 }
 
+// The find dialog: a #32770 window owned by the main window.
+HWND FindDialog(HWND main) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr))
+    if (GetWindow(w, GW_OWNER) == main && IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
 // Prints a window's rectangle in the client coordinates of another window.
 void PrintRect(const char* name, HWND window, HWND parent) {
   RECT r = {};
@@ -144,6 +152,7 @@ int Info(HWND main) {
   PrintRect("tree", tree, main);
   PrintRect("statusbar", status, main);
   PrintRect("progress", FindWindowExA(status, nullptr, "msctls_progress32", nullptr), status);
+  PrintRect("dialog", FindDialog(main), nullptr);
   return 0;
 }
 
@@ -195,13 +204,6 @@ int ForeignBatch(HWND tree) {
   return 0;
 }
 
-// The find dialog: a #32770 window owned by the main window.
-HWND FindDialog(HWND main) {
-  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr))
-    if (GetWindow(w, GW_OWNER) == main && IsWindowVisible(w)) return w;
-  return nullptr;
-}
-
 UINT KeyCode(const std::string& name) {
   if (name.size() == 1) return static_cast<UINT>(std::toupper(static_cast<unsigned char>(name[0])));
   if (name[0] == 'F' && name.size() <= 3) return VK_F1 + std::atoi(name.c_str() + 1) - 1;
@@ -211,25 +213,38 @@ UINT KeyCode(const std::string& name) {
   return name == "Tab" ? VK_TAB : 0;
 }
 
-// Presses each chord (modifiers and one key joined by "+") on the window made the foreground.
-int Keys(HWND window, char** chords, int count) {
-  if (!window) return 1;
+// Presses a chord (modifiers and one key joined by "+") as real keys.
+void Press(const std::string& chord) {
+  std::vector<UINT> keys;
+  for (size_t start = 0, end; start <= chord.size(); start = end + 1) {
+    end = chord.find('+', start);
+    if (end == std::string::npos) end = chord.size();
+    const std::string name = chord.substr(start, end - start);
+    keys.push_back(name == "ctrl" ? VK_CONTROL : name == "shift" ? VK_SHIFT : name == "alt" ? VK_MENU : KeyCode(name));
+  }
+  for (UINT key : keys) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key) keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
+}
+
+void MakeForeground(HWND window) {
+  if (GetForegroundWindow() == window) return;
   SetForegroundWindow(window);
   Sleep(200);
-  for (int i = 0; i < count; ++i) {
-    std::vector<UINT> keys;
-    std::string chord = chords[i];
-    for (size_t start = 0, end; start <= chord.size(); start = end + 1) {
-      end = chord.find('+', start);
-      if (end == std::string::npos) end = chord.size();
-      const std::string name = chord.substr(start, end - start);
-      keys.push_back(name == "ctrl" ? VK_CONTROL : name == "shift" ? VK_SHIFT : name == "alt" ? VK_MENU : KeyCode(name));
-    }
-    for (UINT key : keys) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key) keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
-    Sleep(300);
-  }
+}
+
+// Presses each chord on the window made the foreground.
+int Keys(HWND window, char** chords, int count) {
+  if (!window) return 1;
+  MakeForeground(window);
+  for (int i = 0; i < count; ++i) Press(chords[i]), Sleep(300);
   return 0;
+}
+
+double Milliseconds(const LARGE_INTEGER& before) {
+  LARGE_INTEGER frequency, after;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&after);
+  return 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart;
 }
 
 std::string ClassOf(HWND window) {
@@ -252,27 +267,43 @@ int Selected(HWND main, HWND tree) {
   return 0;
 }
 
+// Enter in the dialog presses Find Next; an "x" pressed after it reaches the search text, which
+// the focus selects whole, once the search is over. The text is then put back.
 int FindInDialog(HWND main, const char* text, DWORD timeoutMs) {
   HWND dialog = nullptr;
   for (DWORD start = GetTickCount(); !(dialog = FindDialog(main)) && GetTickCount() - start < timeoutMs;) Sleep(100);
   if (!dialog) return std::printf("no find dialog\n"), 1;
-  Send(GetDlgItem(dialog, 1152), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  LARGE_INTEGER frequency, before, after;
-  QueryPerformanceFrequency(&frequency);
+  HWND edit = GetDlgItem(dialog, 1152);
+  Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  MakeForeground(dialog);
+  Send(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+  LARGE_INTEGER before;
   QueryPerformanceCounter(&before);
-  Send(dialog, WM_COMMAND, IDOK, 0);
-  QueryPerformanceCounter(&after);
-  std::printf("ms=%.1f\n", 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
+  Press("Enter"), Press("X");
+  char now[512] = {};
+  for (DWORD start = GetTickCount(); Send(edit, WM_GETTEXT, sizeof now, reinterpret_cast<LPARAM>(now)), std::strcmp(now, text) == 0;) {
+    if (GetTickCount() - start > 60000) return std::printf("the search did not end\n"), 1;
+  }
+  std::printf("ms=%.1f\n", Milliseconds(before));
+  Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
   return 0;
 }
 
-int CopyTimed(HWND tree) {
-  LARGE_INTEGER frequency, before, after;
-  QueryPerformanceFrequency(&frequency);
+// Ctrl+C, timed until the text is on the clipboard and the program has closed it again.
+int CopyByKeys(HWND main) {
+  MakeForeground(main);
+  const DWORD sequence = GetClipboardSequenceNumber();
+  LARGE_INTEGER before;
   QueryPerformanceCounter(&before);
-  Send(tree, WM_COPY, 0, 0);
-  QueryPerformanceCounter(&after);
-  std::printf("ms=%.1f\n", 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
+  Press("ctrl+C");
+  for (DWORD start = GetTickCount();; Sleep(0)) {
+    if (GetTickCount() - start > 60000) return std::printf("no copy\n"), 1;
+    if (GetClipboardSequenceNumber() == sequence || !OpenClipboard(nullptr)) continue;
+    const bool text = IsClipboardFormatAvailable(CF_TEXT);
+    CloseClipboard();
+    if (text) break;
+  }
+  std::printf("ms=%.1f\n", Milliseconds(before));
   return 0;
 }
 
@@ -337,7 +368,7 @@ int Run(int argc, char** argv) {
   else if (command == "keys") result = Keys(main, argv + 2, argc - 2);
   if (command == "selected") result = Selected(main, tree);
   if (command == "find-dialog" && argc > 2) result = FindInDialog(main, argv[2], number(3));
-  if (command == "copy") result = CopyTimed(tree);
+  if (command == "copy") result = CopyByKeys(main);
   if (command == "clipboard" && argc > 2) result = ClipboardToFile(argv[2]);
   if (command == "select") {
     HTREEITEM item = nullptr;

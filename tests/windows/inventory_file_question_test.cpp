@@ -2,7 +2,8 @@
 // system calls that hang: three files in one trip, of which one (first, in the middle or
 // last) or all hang in their type call, after a type call of 30 ms in their name call, or in
 // the question whether they are folders. Each hung call is killed inside it within its own
-// bound of 50 pauses, what its question learnt before counts, the files before it are answered
+// bound of 50 pauses from its own start (the worker's end, as the system stamps it, against
+// the call's start), what its question learnt before counts, the files before it are answered
 // by the same worker and the files after it by a new one. A character device's name is not
 // asked; a folder is told from a file by its handle.
 #include <windows.h>
@@ -27,7 +28,9 @@ constexpr int kFiles = 3;
 enum HangIn { kNone, kType, kName, kFolder };
 HANDLE Files[kFiles];
 HangIn Hangs[kFiles];
-DWORD CallingThread[kFiles], HungCallStarted[kFiles];
+DWORD CallingThread[kFiles];
+ULONGLONG HungCallStarted[kFiles];  // the system time, in 100 ns
+HANDLE HungThread[kFiles];          // the worker in that call
 HANDLE Release;
 volatile LONG NameCalls;
 volatile LONG HungCallsReturned;
@@ -40,8 +43,13 @@ int FileNumber(HANDLE file) {
   return -1;
 }
 
+ULONGLONG Value(FILETIME time) { return (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+
 void HangUntilReleased(int file) {
-  HungCallStarted[file] = GetTickCount();
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &HungThread[file], 0, FALSE, DUPLICATE_SAME_ACCESS);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  HungCallStarted[file] = Value(now);
   WaitForSingleObject(Release, INFINITE);
   InterlockedIncrement(&HungCallsReturned);  // a call killed inside never gets here
 }
@@ -116,13 +124,10 @@ TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterI
     ProbeTrip trip;
     for (int i = 0; i < kFiles; ++i) {
       Hangs[i] = c.hangs[i];
-      HungCallStarted[i] = CallingThread[i] = 0;
+      HungThread[i] = nullptr, CallingThread[i] = 0;
       trip.push_back(FileQuestion(Files[i]));
     }
-    const DWORD asked = GetTickCount();
     const std::vector<WaitResult> results = probes.AskAll(ProbeKind::File, trip);
-    const DWORD done = GetTickCount();
-    int hungCalls = 0;
     for (int i = 0; i < kFiles; ++i) {
       SCOPED_TRACE(testing::Message() << "file " << i);
       EXPECT_EQ(results[i], c.hangs[i] == kNone ? WaitResult::Finished : WaitResult::Abandoned);
@@ -134,15 +139,16 @@ TEST(FileQuestion, EachHungCallOfATripIsKilledWithinItsOwnBoundAndTheFilesAfterI
       EXPECT_EQ(trip[i]->ProbedFolder, c.hangs[i] == kNone ? 0 : -1) << "a file, or not known";
       if (i > 0) EXPECT_EQ(CallingThread[i] == CallingThread[i - 1], c.hangs[i - 1] == kNone) << "the same worker as the file before";
       if (c.hangs[i] == kNone) continue;
-      ++hungCalls;
-      // A thread of this process that its id no longer opens has ended and been released.
-      SystemHandle thread(OpenThread(SYNCHRONIZE, FALSE, CallingThread[i]));
-      if (thread) EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0) << "the hung worker was terminated";
+      // The hung call gets its own 50 pauses from its start, not what was left of another's,
+      // and nothing like the 2 s of a question not yet entered.
+      SystemHandle thread(HungThread[i]);
+      ASSERT_TRUE(thread);
+      EXPECT_EQ(WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0) << "the hung worker was terminated";
+      FILETIME created, ended, kernel, user;
+      ASSERT_TRUE(GetThreadTimes(thread.Get(), &created, &ended, &kernel, &user));
+      const ULONGLONG lasted = (Value(ended) - HungCallStarted[i]) / 10000;
+      EXPECT_TRUE(lasted >= 45 && lasted <= 500) << "killed " << lasted << " ms after the hung call began";
     }
-    // Each hung call gets its own 50 pauses from its start, not what was left of another's,
-    // and nothing like the 2 s of a question not yet entered.
-    const DWORD lasted = done - asked;
-    EXPECT_TRUE(lasted >= 45u * hungCalls && lasted <= 500u * hungCalls) << hungCalls << " hung calls took " << lasted << " ms";
   }
   SystemHandle device(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   auto character = FileQuestion(device.Get());
