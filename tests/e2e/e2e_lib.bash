@@ -48,8 +48,8 @@ start_holder() {
 }
 
 # The markers that a planted library (PSAPI.dll from planted_library_dll.cpp) left in UNIX_DIR
-# when it was loaded: none is expected.
-planted_library_markers() { (cd "$UNIX_DIR" && ls -- *.loaded 2>/dev/null); }
+# or a folder in it when it was loaded: none is expected.
+planted_library_markers() { (cd "$UNIX_DIR" && ls -- *.loaded */*.loaded 2>/dev/null); }
 
 # Runs the program unattended and prints its exit code: run_lurvik PROGRAM FILTER LOG SECONDS.
 run_lurvik() {

@@ -11,17 +11,18 @@
 # folder, no look-alike line), and the log path holds one too (written there, nowhere else).
 # WoW64: it also holds a folder found only in system32 and a file in system32 whose syswow64
 # twin is a folder; the 32-bit lurvik.exe, run under the emulated 32-bit loader in this 64-bit
-# prefix (left out with LURVIK_SKIP_WIN32=1), must give the 64-bit program's log byte for byte.
+# prefix (left out with LURVIK_SKIP_WIN32=1), must give the 64-bit program's log byte for byte,
+# which also proves its 32-bit record layouts line by line (WoW64 answers in them); it runs
+# from a folder of its own beside a planted 32-bit PSAPI.dll.
 # A log path that cannot be written must end the program with exit code 1.
 source "$(dirname "$0")/e2e_lib.bash"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8  # Wine reads the UTF-8 names of the command line as such
 trap finish EXIT
-programs=("$BUILD_DIR/lurvik64.exe" "$BUILD_DIR/PSAPI.dll")
 win32=$([ "${LURVIK_SKIP_WIN32:-0}" = 1 ] || echo yes)
-[ -z "$win32" ] || programs+=("$BUILD_ROOT/win32/lurvik.exe")
 HOLDER_PROGRAM=hōlder.exe
-prepare_folder holder "${programs[@]}" && cp "$BUILD_DIR/handle_holder.exe" "$UNIX_DIR/$HOLDER_PROGRAM" &&
-  cp "$BUILD_DIR/handle_holder.exe" "$UNIX_DIR/holder.exe" || exit 1
+prepare_folder holder "$BUILD_DIR/lurvik64.exe" "$BUILD_DIR/PSAPI.dll" &&
+  cp "$BUILD_DIR/handle_holder.exe" "$UNIX_DIR/$HOLDER_PROGRAM" && cp "$BUILD_DIR/handle_holder.exe" "$UNIX_DIR/holder.exe" &&
+  { [ -z "$win32" ] || { mkdir "$UNIX_DIR/x86" && cp "$BUILD_ROOT"/win32/{lurvik.exe,PSAPI.dll} "$UNIX_DIR/x86/"; }; } || exit 1
 HOLDER_PROGRAM=holder.exe HOLDER_REPORT=look-alike.txt start_holder 120 || exit 1
 start_holder 120 --true-names 1 --system32 1 || exit 1
 
@@ -38,7 +39,8 @@ counts=$(for line in "${expected[@]}"; do LC_ALL=C grep -caF "$line"$'\r' "$UNIX
 check "true names: the ? forms, each beside its look-alike, the folders as folders" "$counts" "1 1 1 1 1 1 1 1 1 1 "
 if [ -n "$win32" ]; then
   check "32-bit filtered run under WoW64 ends with exit code 0" \
-    "$(run_lurvik lurvik.exe "$HOLDER_PROGRAM" "$WIN_DIR\\lōg32.txt" 700)" 0
+    "$(WINEDLLOVERRIDES=psapi=n,b run_lurvik x86\\lurvik.exe "$HOLDER_PROGRAM" "$WIN_DIR\\lōg32.txt" 700)" 0
+  check "32-bit: the planted PSAPI.dll was not loaded" "$(planted_library_markers)" ""
   check "the 32-bit log equals the 64-bit log line for line" \
     "$(cmp "$UNIX_DIR/lōg64.txt" "$UNIX_DIR/lōg32.txt" 2>&1 && echo equal)" equal
 fi
