@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "inventory/kept_nodes.h"
 #include "inventory/tree_receiver_win.h"
 #include "shell/app_state.h"
 #include "shell/tree_copy_win.h"
@@ -52,17 +51,19 @@ TEST(TreeFindAndCopy, SelectsWithParentsExpandedAndCopiesTheLogsLines) {
     batch.nodes.push_back({static_cast<uint32_t>(batch.texts.size()), static_cast<uint32_t>(text.size()), parent, 11});
     batch.texts += text + '\0';
   }
-  std::vector<uintptr_t> items(nodes.size() + 1);
-  ASSERT_TRUE(SendTreeNodeDelivery(tree, {&batch, items.data(), items.size()}));  // this thread: taken at once
+  batch.finishes = true;
+  TreeNodeDelivery delivery{&batch};
+  ASSERT_TRUE(SendTreeNodeDelivery(tree, delivery));  // this thread: taken at once
+  auto items = [](NodeNumber node) { return KeptTreeNodes.Item(node); };
 
   FindInTree({"\\e", true, false, false});
-  EXPECT_EQ(Caret(tree), static_cast<LPARAM>(items[5]));
+  EXPECT_EQ(Caret(tree), static_cast<LPARAM>(items(5)));
   for (NodeNumber parent : {4, 2, 1})
-    EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, items[parent], TVIS_EXPANDED) & TVIS_EXPANDED) << "parent " << parent;
+    EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, items(parent), TVIS_EXPANDED) & TVIS_EXPANDED) << "parent " << parent;
   FindInTree({"nowhere", true, false, false});
-  EXPECT_EQ(Caret(tree), static_cast<LPARAM>(items[5])) << "a find without a match keeps the selection";
+  EXPECT_EQ(Caret(tree), static_cast<LPARAM>(items(5))) << "a find without a match keeps the selection";
 
-  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, items[1]);
+  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, items(1));
   ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());  // nothing left from before
   CopySelectedSubtree();
   EXPECT_EQ(ClipboardText(), "10 / a.exe\r\n  Event\r\n    Handle: 8\r\n      Name of Object: \\E\r\n"
