@@ -1,7 +1,8 @@
 // WindowsSystem against the real system (under Wine), for what the end-to-end comparison of
 // the holder's log cannot show: the edges of the text conversion, the optional entry points
 // of older systems when missing, and the tree's receiver of the scan's batches: what it
-// inserts and how (held to the control's documented cost), what it takes from which sender.
+// inserts and how (held to the control's documented cost), what it takes from which sender,
+// and find and copy over the model it fills.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -17,6 +18,8 @@
 #include "inventory/windows_system_win.h"
 #include "shell/app_state.h"
 #include "shell/optional_entry_points_win.h"
+#include "shell/tree_copy_win.h"
+#include "shell/tree_find_win.h"
 #include "toolkit/system_handle_win.h"
 
 using namespace lurvik;
@@ -243,6 +246,15 @@ LRESULT CALLBACK CountingProcedure(HWND tree, UINT message, WPARAM wParam, LPARA
   return answer;
 }
 
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "(no clipboard)";
+  HANDLE data = GetClipboardData(CF_TEXT);
+  if (const char* bytes = data ? static_cast<const char*>(GlobalLock(data)) : nullptr) text = bytes, GlobalUnlock(data);
+  CloseClipboard();
+  return text;
+}
+
 volatile LONG AccessViolations;
 LONG CALLBACK CountAccessViolations(EXCEPTION_POINTERS* exception) {
   if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) InterlockedIncrement(&AccessViolations);
@@ -271,8 +283,9 @@ DWORD WINAPI ScanThread(void*) {
 }
 
 // The tree takes each batch itself when it has the receiver (one message per batch, answered
-// 1, no insert from the scan's thread); without it each node comes on its own. The tree is
-// the same either way. Foreign messages of the same number are answered 0, and nothing is
+// 1, no insert from the scan's thread), and a find and the copy then read its model (the found
+// node selected with its parents expanded, the process's lines in the log's form); without it
+// each node comes on its own. The tree is the same either way. Foreign messages of the same number are answered 0, and nothing is
 // read or written through their pointers: sent between deliveries, and sent while a delivery
 // is announced, with its key or with its address.
 TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
@@ -288,6 +301,21 @@ TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
     Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProcedure)));
     AccessViolations = 0;
     ASSERT_TRUE(RunScanThread(tree, ScanThread)) << "the scan thread ended";
+    if (receiver && !forgeInside) {  // find and copy over the model the receiver filled
+      HandleTree = reinterpret_cast<uintptr_t>(tree);
+      FindInTree({"tid: 7", true, false, false});
+      const LPARAM found = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+      EXPECT_EQ(found, static_cast<LPARAM>(KeptTreeNodes.Item(4)));
+      for (NodeNumber parent : {3, 2, 1})
+        EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, KeptTreeNodes.Item(parent), TVIS_EXPANDED) & TVIS_EXPANDED) << parent;
+      FindInTree({"nowhere", true, false, false});
+      EXPECT_EQ(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), found) << "a find without a match keeps the selection";
+      SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, KeptTreeNodes.Item(1));
+      ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());  // nothing left from before
+      CopySelectedSubtree();
+      EXPECT_EQ(ClipboardText(), "1234 / handle_holder.exe\r\n  Thread\r\n    Handle: 32772\r\n      TID: 7\r\n    Handle: 32776\r\n");
+      HandleTree = 0;
+    }
     EXPECT_EQ(TreeItems(tree), (std::vector<std::string>{"1234 / handle_holder.exe 0/0 under ''", "Thread 4/4 under '1234 / handle_holder.exe'",
                                                          "Handle: 32772 11/11 under 'Thread'", "TID: 7 4/4 under 'Handle: 32772'",
                                                          "Handle: 32776 11/11 under 'Thread'"}));
