@@ -112,7 +112,7 @@ bool InstallTreeReceiver(HWND tree) {
 
 // The delivery is taken exactly when the announcement is gone after the send. Only a message
 // with the delivery's key can take it, and only this send carries that key; so the taker is
-// this very message, and its insertion is over when the send returns. (Without the key a
+// this very message, and its slice of work is over when the send returns. (Without the key a
 // foreign message of the right address, served nested inside the insert path, could take it,
 // and the scan would reuse the batch while the outer insert still read it.) A tree without
 // the receiver, or a window already destroyed, leaves the announcement standing.

@@ -73,34 +73,6 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
   for (const auto& entryPoint : entryPoints) *entryPoint.address = nullptr;  // as the other tests expect them
 }
 
-// The text, image and selected image of an item, and the text of its parent ("" at the root).
-std::string ItemText(HWND tree, HTREEITEM item) {
-  char text[64] = {}, parentText[64] = {};
-  TVITEMA record = {};
-  record.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
-  record.hItem = item;
-  record.pszText = text;
-  record.cchTextMax = sizeof text;
-  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record))) return "no item";
-  const std::string own = std::string(text) + " " + std::to_string(record.iImage) + "/" + std::to_string(record.iSelectedImage);
-  record.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
-  record.mask = TVIF_TEXT | TVIF_HANDLE;
-  record.pszText = parentText;
-  if (record.hItem) SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record));
-  return own + " under '" + parentText + "'";
-}
-
-// Every item in display order, each opened so that its children follow it.
-std::vector<std::string> TreeItems(HWND tree) {
-  std::vector<std::string> items;
-  for (HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item != nullptr;
-       item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(item)))) {
-    items.push_back(ItemText(tree, item));
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-  }
-  return items;
-}
-
 HWND NewTree(bool receiver) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
@@ -121,43 +93,80 @@ bool RunScanThread(HWND tree, LPTHREAD_START_ROUTINE scan) {
   return thread && WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0;
 }
 
-// Every insert the tree gets, held to the control's documented rule: the children it walks to
-// find the place (TVI_LAST and TVI_SORT: all of the parent's, a named item: all of them at
-// most, TVI_FIRST: none), and the tree the inserts make by that rule, written out with two
-// blanks per level. Also the slices (batch messages) and the slice in which a message posted
-// to the tree during the first slice of insertion was served.
-struct RuleRecord {
+// A delivery that looks like the scan's, made by a foreign sender: a receiver that followed the
+// pointer would hold its node and write its answer there.
+TreeNodeBatch ForgedBatch;
+TreeNodeDelivery Forged{&ForgedBatch, true};
+
+// What reaches the tree's procedure: the batch messages and the answers they got, the inserts
+// that came from another thread (the fallback; InSendMessage stays true for the receiver's own
+// inserts while it serves a batch, so those are told apart by the batch being served), and
+// every insert held to the control's documented rule: the children it walks to find the place
+// (TVI_LAST: all of the parent's, a named item: up to it, TVI_FIRST: none) and the tree the
+// inserts make by that rule, written out with two blanks per level. A message is posted to the
+// tree in the first batch message after inserts began; it must be served before the next one.
+// With `forgeInside`, the first batch message of each delivery brings three forged ones, sent
+// from inside the tree's procedure while the real delivery is announced: the forged delivery
+// with the real key, the real address with a wrong key, and the real address with none.
+struct TreeTraffic {
   WNDPROC inner;
+  bool forgeInside = false, servingBatch = false;
+  std::vector<LRESULT> batchAnswers;
+  int insertsFromOtherThreads = 0;
   std::map<HTREEITEM, std::deque<HTREEITEM>> children;  // nullptr: the root
   std::map<HTREEITEM, std::string> texts;
   uint64_t inserts = 0, walked = 0;
-  int slices = 0, postedAtSlice = 0, servedAtSlice = 0;
+  size_t postedAtBatch = 0, servedAtBatch = 0;
   std::string Text(HTREEITEM item = nullptr, size_t depth = 0) {
     std::string text = item == nullptr ? "" : std::string(2 * (depth - 1), ' ') + texts[item] + "\n";
     for (HTREEITEM child : children[item]) text += Text(child, depth + 1);
     return text;
   }
-} Rule;
+} Traffic;
 constexpr UINT kPostedDuringInsertion = WM_APP + 7;
 
-LRESULT CALLBACK RuleProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kPostedDuringInsertion) Rule.servedAtSlice = Rule.slices;
-  if (message == kInsertTreeNodesMessage && ++Rule.slices > 1 && Rule.postedAtSlice == 0 && Rule.inserts > 0) {
-    Rule.postedAtSlice = Rule.slices;
+void RecordInsert(const TVINSERTSTRUCTA& record, HTREEITEM item) {
+  std::deque<HTREEITEM>& list = Traffic.children[record.hParent == TVI_ROOT ? nullptr : record.hParent];
+  ++Traffic.inserts;
+  if (record.hInsertAfter == TVI_FIRST) list.push_front(item);
+  else if (record.hInsertAfter == TVI_LAST) Traffic.walked += list.size(), list.push_back(item);
+  else ADD_FAILURE() << "inserted after a named item or sorted";
+  Traffic.texts[item] = std::string(record.item.pszText) + " " + std::to_string(record.item.iImage) + "/" +
+                        std::to_string(record.item.iSelectedImage);
+}
+
+LRESULT CALLBACK TrafficProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPostedDuringInsertion) Traffic.servedAtBatch = Traffic.batchAnswers.size();
+  if (message == TVM_INSERTITEMA && !Traffic.servingBatch && InSendMessage()) ++Traffic.insertsFromOtherThreads;
+  if (message != kInsertTreeNodesMessage) {
+    const LRESULT result = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
+    if (message == TVM_INSERTITEMA && result != 0) RecordInsert(*reinterpret_cast<TVINSERTSTRUCTA*>(lParam), reinterpret_cast<HTREEITEM>(result));
+    return result;
+  }
+  const bool outer = !Traffic.servingBatch;
+  Traffic.servingBatch = true;
+  if (outer && Traffic.forgeInside) {
+    SendMessageA(tree, message, wParam, reinterpret_cast<LPARAM>(&Forged));
+    SendMessageA(tree, message, wParam ^ 1, lParam);
+    SendMessageA(tree, message, 0, lParam);
+  }
+  if (outer && Traffic.inserts > 0 && Traffic.postedAtBatch == 0) {
+    Traffic.postedAtBatch = Traffic.batchAnswers.size() + 1;
     PostMessageA(tree, kPostedDuringInsertion, 0, 0);
   }
-  const LRESULT result = CallWindowProcA(Rule.inner, tree, message, wParam, lParam);
-  if (message != TVM_INSERTITEMA || result == 0) return result;
-  const auto& record = *reinterpret_cast<const TVINSERTSTRUCTA*>(lParam);
-  const HTREEITEM parent = record.hParent == TVI_ROOT ? nullptr : record.hParent;
-  std::deque<HTREEITEM>& list = Rule.children[parent];
-  ++Rule.inserts;
-  if (record.hInsertAfter != TVI_FIRST) Rule.walked += list.size();
-  record.hInsertAfter == TVI_FIRST  ? list.push_front(reinterpret_cast<HTREEITEM>(result))
-  : record.hInsertAfter == TVI_LAST ? list.push_back(reinterpret_cast<HTREEITEM>(result))
-                                     : (ADD_FAILURE() << "inserted after a named item or sorted", void());
-  Rule.texts[reinterpret_cast<HTREEITEM>(result)] = std::string(record.item.pszText) + " " + std::to_string(record.item.iImage);
-  return result;
+  const LRESULT answer = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
+  Traffic.servingBatch = !outer;
+  Traffic.batchAnswers.push_back(answer);
+  return answer;
+}
+
+// A new tree with the recording procedure over the receiver (or none).
+HWND NewRecordedTree(bool receiver, bool forgeInside = false) {
+  HWND tree = NewTree(receiver);
+  Traffic = TreeTraffic{};
+  Traffic.forgeInside = forgeInside;
+  if (tree) Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TrafficProcedure)));
+  return tree;
 }
 
 int TypesOfBigProcess;  // 1: 50,000 handles of one type; 3: of three types, beside two empty ones
@@ -186,64 +195,26 @@ DWORD WINAPI BigScanThread(void*) {
 TEST(TreeReceiver, InsertsAProcessOf50000HandlesWithoutMakingTheControlWalkAChildList) {
   for (int types : {1, 3}) {
     SCOPED_TRACE(std::to_string(types) + " types");
-    HWND tree = NewTree(true);
+    HWND tree = NewRecordedTree(true);
     if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
-    Rule = RuleRecord{};
-    Rule.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RuleProcedure)));
     TypesOfBigProcess = types;
     ASSERT_TRUE(RunScanThread(tree, BigScanThread));
-    std::string expected = "1 / big.exe 0\n";
+    std::string expected = "1 / big.exe 0/0\n";
     for (int t = 0; t < types + 2; ++t) {
-      expected += "  Type " + std::to_string(t) + " 6\n";
+      expected += "  Type " + std::to_string(t) + " 6/6\n";
       for (int h = t; t < types && h < 50000; h += types)
-        expected += "    Handle: " + std::to_string(4 * h) + " 11\n" + (h % 7 == 0 ? "      Name 5\n" : "") + "      Access 11\n";
+        expected += "    Handle: " + std::to_string(4 * h) + " 11/11\n" + (h % 7 == 0 ? "      Name 5/5\n" : "") + "      Access 11/11\n";
     }
-    expected += "2 / small.exe 0\n";
-    EXPECT_TRUE(Rule.Text() == expected) << Rule.Text().substr(0, 300);
-    EXPECT_EQ(Rule.inserts, 1 + types + 2 + 50000 + 7143 + 50000 + 1u);
-    EXPECT_EQ(Rule.walked, 1u);
-    EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(Rule.inserts)) << "the control holds every node";
-    EXPECT_GT(Rule.slices, 3) << "the process went in in slices";
-    EXPECT_GT(Rule.postedAtSlice, 0);
-    EXPECT_EQ(Rule.servedAtSlice, Rule.postedAtSlice) << "a message posted in a slice is served before the next";
+    expected += "2 / small.exe 0/0\n";
+    EXPECT_TRUE(Traffic.Text() == expected) << Traffic.Text().substr(0, 300);
+    EXPECT_EQ(Traffic.inserts, 1 + types + 2 + 50000 + 7143 + 50000 + 1u);
+    EXPECT_EQ(Traffic.walked, 1u);
+    EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(Traffic.inserts)) << "the control holds every node";
+    EXPECT_GT(Traffic.batchAnswers.size(), Traffic.inserts / kTreeBatchNodes + 3) << "the process went in in slices";
+    EXPECT_GT(Traffic.postedAtBatch, 0u);
+    EXPECT_EQ(Traffic.servedAtBatch, Traffic.postedAtBatch) << "a message posted in a slice is served before the next";
     DestroyWindow(tree);
   }
-}
-
-// A delivery that looks like the scan's, made by a foreign sender: a receiver that followed the
-// pointer would hold its node and write its answer there.
-TreeNodeBatch ForgedBatch;
-TreeNodeDelivery Forged{&ForgedBatch, true};
-
-// What reaches the tree's procedure: the batch messages and the answers they got, and the
-// inserts that came from another thread (the node-by-node fallback).
-// (InSendMessage stays true for the receiver's own inserts while it serves a batch, so those
-// are told apart by the batch being served.)
-// With `forgeInside`, the first batch message of each delivery brings three forged ones, sent
-// from inside the tree's procedure while the real delivery is announced: the forged delivery
-// with the real key, the real address with a wrong key, and the real address with none.
-struct TreeTraffic {
-  WNDPROC inner;
-  bool forgeInside = false;
-  bool servingBatch = false;
-  std::vector<LRESULT> batchAnswers;
-  int insertsFromOtherThreads = 0;
-} Traffic;
-
-LRESULT CALLBACK CountingProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == TVM_INSERTITEMA && !Traffic.servingBatch && InSendMessage()) ++Traffic.insertsFromOtherThreads;
-  if (message != kInsertTreeNodesMessage) return CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
-  const bool outer = !Traffic.servingBatch;
-  Traffic.servingBatch = true;
-  if (outer && Traffic.forgeInside) {
-    SendMessageA(tree, message, wParam, reinterpret_cast<LPARAM>(&Forged));
-    SendMessageA(tree, message, wParam ^ 1, lParam);
-    SendMessageA(tree, message, 0, lParam);
-  }
-  const LRESULT answer = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
-  Traffic.servingBatch = !outer;
-  Traffic.batchAnswers.push_back(answer);
-  return answer;
 }
 
 std::string ClipboardText() {
@@ -294,11 +265,8 @@ TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
   void* handler = AddVectoredExceptionHandler(1, CountAccessViolations);
   for (auto [receiver, forgeInside] : {std::pair{true, false}, {false, false}, {true, true}}) {
     SCOPED_TRACE(forgeInside ? "forged inside the deliveries" : receiver ? "with the receiver" : "without the receiver");
-    HWND tree = NewTree(receiver);
+    HWND tree = NewRecordedTree(receiver, forgeInside);
     if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
-    Traffic = TreeTraffic{};
-    Traffic.forgeInside = forgeInside;
-    Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProcedure)));
     AccessViolations = 0;
     ASSERT_TRUE(RunScanThread(tree, ScanThread)) << "the scan thread ended";
     if (receiver && !forgeInside) {  // find and copy over the model the receiver filled
@@ -316,9 +284,8 @@ TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
       EXPECT_EQ(ClipboardText(), "1234 / handle_holder.exe\r\n  Thread\r\n    Handle: 32772\r\n      TID: 7\r\n    Handle: 32776\r\n");
       HandleTree = 0;
     }
-    EXPECT_EQ(TreeItems(tree), (std::vector<std::string>{"1234 / handle_holder.exe 0/0 under ''", "Thread 4/4 under '1234 / handle_holder.exe'",
-                                                         "Handle: 32772 11/11 under 'Thread'", "TID: 7 4/4 under 'Handle: 32772'",
-                                                         "Handle: 32776 11/11 under 'Thread'"}));
+    EXPECT_EQ(Traffic.Text(), "1234 / handle_holder.exe 0/0\n  Thread 4/4\n    Handle: 32772 11/11\n      TID: 7 4/4\n"
+                              "    Handle: 32776 11/11\n");
     if (forgeInside) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 0, 1, 0, 0, 0, 1})) << "three forged inside each batch";
     else if (receiver) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 1, 1})) << "two foreign messages, two batches";
     EXPECT_EQ(Traffic.insertsFromOtherThreads, receiver ? 0 : 5);
