@@ -74,6 +74,7 @@ LRESULT CALLBACK TreeReceiverProcedure(HWND tree, UINT message, WPARAM wParam, L
     return (now.QuadPart - start.QuadPart) * 1000 >= kSliceMilliseconds * frequency.QuadPart;
   };
   announced->insertionLeft = !HoldAndInsert(tree, KeptTreeNodes, WindowInsertion, *announced->batch, sliceOver);
+  announced->windowBusy = HIWORD(GetQueueStatus(QS_ALLEVENTS)) != 0;
   return 1;
 }
 

@@ -33,6 +33,7 @@ constexpr UINT kInsertTreeNodesMessage = WM_APP + 0x4C;
 struct TreeNodeDelivery {
   const TreeNodeBatch* batch;
   bool insertionLeft = false;  // finished nodes are still to be inserted: send again (empty)
+  bool windowBusy = false;     // the main thread has messages of its own waiting
 };
 
 // Makes the tree view take kInsertTreeNodesMessage and draws the program's delivery secret;
