@@ -144,8 +144,9 @@ class InventorySystem {
   virtual void AskDirectly(ProbeKind kind, ProbeStorage& storage) = 0;
 
   // Outputs, sent to the main thread's controls (nothing happens while they do not exist).
-  // SendTreeNodes returns once the main thread has inserted the batch's nodes, in order, each
-  // as the last child of the node its parent number names.
+  // SendTreeNodes returns once the main thread holds the batch's nodes and, for a batch that
+  // finishes, has inserted every node so far: the tree then is the one of appending each node
+  // in number order as the last child of the node its parent number names.
   virtual void SendTreeNodes(const TreeNodeBatch& batch) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
   virtual void SetProgressPosition(int32_t position) = 0;

@@ -18,19 +18,27 @@ NodeNumber TreeOutput::Add(std::string_view text, NodeNumber parent, int32_t ima
   batch_.texts.append(text).push_back('\0');
   batch_.nodes.push_back({offset, static_cast<uint32_t>(text.size()), parent, image});
   const NodeNumber number = nextNumber_++;
-  if (batch_.nodes.size() >= kTreeBatchNodes) Send();
+  if (batch_.nodes.size() >= kTreeBatchNodes) Deliver(false);
   return number;
 }
 
 void TreeOutput::SendIfDue() {
   // Unsigned difference: right across the wrap of the millisecond counter.
-  if (!batch_.nodes.empty() && system_.TickMilliseconds() - lastSent_ >= kTreeBatchMilliseconds) Send();
+  if (!batch_.nodes.empty() && system_.TickMilliseconds() - lastSent_ >= kTreeBatchMilliseconds) Deliver(false);
 }
 
 void TreeOutput::Send() {
-  lastSent_ = system_.TickMilliseconds();  // a hand-over point even when nothing is held
-  if (batch_.nodes.empty()) return;
+  if (batch_.nodes.empty() && !unfinished_) lastSent_ = system_.TickMilliseconds();  // a hand-over point all the same
+  else Deliver(true);
+}
+
+// The time is taken after the send, which lasts as long as the main thread inserts a
+// finished process.
+void TreeOutput::Deliver(bool finishes) {
+  batch_.finishes = finishes;
   system_.SendTreeNodes(batch_);
+  lastSent_ = system_.TickMilliseconds();
+  unfinished_ = !finishes;
   batch_.firstNumber = nextNumber_;
   batch_.texts.clear();
   batch_.nodes.clear();

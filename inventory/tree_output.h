@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "toolkit/tree_model.h"
+
 namespace lurvik {
 
 class InventorySystem;
-
-using NodeNumber = uint32_t;  // 0: the root (no parent)
 
 struct TreeNodeBatch {
   struct Node {
@@ -24,6 +24,9 @@ struct TreeNodeBatch {
     int32_t image;  // also the selected image
   };
   NodeNumber firstNumber = 1;  // the number of nodes[0]; the others follow on
+  // Every node numbered so far is finished (the walk is between processes): the main thread
+  // may insert them. Sent before each status text and at the end, also with no nodes.
+  bool finishes = false;
   std::string texts;
   std::vector<Node> nodes;
 };
@@ -53,14 +56,17 @@ class TreeOutput {
   // Sends the held nodes when 50 ms have passed since the last batch; the walk asks after
   // every entry.
   void SendIfDue();
-  // Sends the held nodes now (before a status text, at the end of the scan).
+  // Sends the held nodes now, as finished (before a status text, at the end of the scan).
   void Send();
 
  private:
+  void Deliver(bool finishes);
+
   InventorySystem& system_;
   const bool sendsNodes_;
   TreeNodeBatch batch_;
   NodeNumber nextNumber_ = 1;
+  bool unfinished_ = false;  // nodes went without the mark that they are finished
   uint32_t lastSent_;
 };
 

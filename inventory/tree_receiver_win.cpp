@@ -1,13 +1,14 @@
-// The tree view's subclass procedure, the announced hand-over of a batch and the insertion of
-// its nodes.
+// The tree view's subclass procedure, the announced hand-over of a batch, and the insertion of
+// finished nodes into the control in slices.
 #include "inventory/tree_receiver_win.h"
 
 #include <commctrl.h>
 #include <ntsecapi.h>
 
 #include <atomic>
+#include <cstring>
 
-#include "inventory/kept_nodes.h"
+#include "shell/app_state.h"
 
 namespace lurvik {
 
@@ -23,7 +24,7 @@ WNDPROC TreeProcedure;
 // delivery lives on the scan thread's stack with that thread blocked in its send; the scan
 // thread is never terminated, and at the process end no main-thread code serves messages any
 // more.
-std::atomic<const TreeNodeDelivery*> AnnouncedDelivery{nullptr};
+std::atomic<TreeNodeDelivery*> AnnouncedDelivery{nullptr};
 // The key of the announced delivery. The scan writes it before it announces the delivery, and
 // the receiver reads it after it has read the announcement, so it belongs to that delivery.
 std::atomic<WPARAM> AnnouncedKey{0};
@@ -49,18 +50,56 @@ WPARAM NextDeliveryKey() {
   return DeliverySecret ^ (DeliveryCount.fetch_add(1) * kMix);
 }
 
+// Where the main thread stands in inserting the window's model; main thread only.
+TreeInsertion WindowInsertion;
+
+// A slice ends once it has lasted 30 ms (looked at every 64 inserts): under Wine at 70,000
+// handles an insert costs about 30 us, so a slice stays well under 50 ms.
+constexpr LONGLONG kSliceMilliseconds = 30;
+
 LRESULT CALLBACK TreeReceiverProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kInsertTreeNodesMessage) return CallWindowProcA(TreeProcedure, tree, message, wParam, lParam);
   // Compared as numbers; only the announced pointer, which is the scan's own, is followed, and
   // only for the message that also carries its key.
-  const TreeNodeDelivery* announced = AnnouncedDelivery.load();
+  TreeNodeDelivery* announced = AnnouncedDelivery.load();
   if (announced == nullptr || reinterpret_cast<LPARAM>(announced) != lParam || AnnouncedKey.load() != wParam ||
       !AnnouncedDelivery.compare_exchange_strong(announced, nullptr))
     return 0;
-  InsertTreeNodes(tree, *announced);
-  KeptTreeNodes.Keep(*announced->batch, announced->items, announced->itemCount);  // for find and copy
+  LARGE_INTEGER frequency = {}, start = {};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const auto sliceOver = [&] {
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    return (now.QuadPart - start.QuadPart) * 1000 >= kSliceMilliseconds * frequency.QuadPart;
+  };
+  announced->insertionLeft = !HoldAndInsert(tree, KeptTreeNodes, WindowInsertion, *announced->batch, sliceOver);
+  announced->windowBusy = HIWORD(GetQueueStatus(QS_ALLEVENTS)) != 0;
   return 1;
 }
+
+// The control behind TreeControl: one TVM_INSERTITEMA per node, same-thread on the main thread
+// (the receiver), across the threads from the scan (the fallback). The control copies the text.
+class TreeViewControl : public TreeControl {
+ public:
+  explicit TreeViewControl(HWND tree) : tree_(tree) {
+    record_.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    record_.item.cChildren = 1;
+  }
+  uintptr_t Insert(uintptr_t parentItem, InsertPlace place, const char* text, int32_t image) override {
+    record_.hParent = reinterpret_cast<HTREEITEM>(parentItem);
+    record_.hInsertAfter = place == InsertPlace::First ? TVI_FIRST : TVI_LAST;
+    record_.item.pszText = const_cast<char*>(text);
+    record_.item.cchTextMax = static_cast<int>(std::strlen(text));
+    record_.item.iImage = image;
+    record_.item.iSelectedImage = image;
+    return static_cast<uintptr_t>(SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&record_)));
+  }
+
+ private:
+  HWND tree_;
+  TVINSERTSTRUCTA record_ = {};
+};
 
 }  // namespace
 
@@ -74,11 +113,11 @@ bool InstallTreeReceiver(HWND tree) {
 
 // The delivery is taken exactly when the announcement is gone after the send. Only a message
 // with the delivery's key can take it, and only this send carries that key; so the taker is
-// this very message, and its insertion is over when the send returns. (Without the key a
+// this very message, and its slice of work is over when the send returns. (Without the key a
 // foreign message of the right address, served nested inside the insert path, could take it,
 // and the scan would reuse the batch while the outer insert still read it.) A tree without
 // the receiver, or a window already destroyed, leaves the announcement standing.
-bool SendTreeNodeDelivery(HWND tree, const TreeNodeDelivery& delivery) {
+bool SendTreeNodeDelivery(HWND tree, TreeNodeDelivery& delivery) {
   const WPARAM key = NextDeliveryKey();
   AnnouncedKey.store(key);
   AnnouncedDelivery.store(&delivery);
@@ -86,27 +125,24 @@ bool SendTreeNodeDelivery(HWND tree, const TreeNodeDelivery& delivery) {
   return AnnouncedDelivery.exchange(nullptr) == nullptr;
 }
 
-// Each node is appended as the last child of the item its parent number stands for (the root
-// for 0, and for a parent the control refused, whose item is 0). The texts stay in the batch;
-// the control copies each during its insert.
-void InsertTreeNodes(HWND tree, const TreeNodeDelivery& delivery) {
-  const TreeNodeBatch& batch = *delivery.batch;
-  TVINSERTSTRUCTA record = {};
-  record.hInsertAfter = TVI_LAST;
-  record.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  record.item.cChildren = 1;
-  size_t number = batch.firstNumber;
-  for (const TreeNodeBatch::Node& node : batch.nodes) {
-    const uintptr_t parent = node.parent < delivery.itemCount ? delivery.items[node.parent] : 0;
-    record.hParent = reinterpret_cast<HTREEITEM>(parent);
-    record.item.pszText = const_cast<char*>(batch.texts.data() + node.textOffset);
-    record.item.cchTextMax = static_cast<int>(node.textLength);
-    record.item.iImage = node.image;
-    record.item.iSelectedImage = node.image;
-    const LRESULT item = SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&record));
-    if (number < delivery.itemCount) delivery.items[number] = static_cast<uintptr_t>(item);
-    ++number;
+// A batch numbered from 1 starts a new scan's tree. A node the model could not hold is missing
+// from it, as a node the control refused is missing from the tree.
+bool HoldAndInsert(HWND tree, TreeModel& model, TreeInsertion& insertion, const TreeNodeBatch& batch,
+                   const std::function<bool()>& sliceOver) {
+  if (batch.firstNumber == 1 && !batch.nodes.empty()) {
+    model.Clear();
+    insertion.Reset();
   }
+  NodeNumber number = batch.firstNumber;
+  for (const TreeNodeBatch::Node& node : batch.nodes) {
+    const std::string_view text = node.textOffset <= batch.texts.size()
+                                      ? std::string_view(batch.texts).substr(node.textOffset, node.textLength)
+                                      : std::string_view();
+    model.Add(number++, text, node.parent, node.image);
+  }
+  if (batch.finishes) insertion.Finish(number - 1);
+  TreeViewControl control(tree);
+  return insertion.Run(model, control, sliceOver);
 }
 
 }  // namespace lurvik

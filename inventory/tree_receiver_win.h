@@ -1,6 +1,9 @@
 // The main thread's side of the scan's tree batches: the tree view is subclassed so that it
-// takes one message per batch and inserts the batch's nodes itself, on the main thread that
-// owns it, each with one same-thread TVM_INSERTITEMA.
+// takes one message per batch, holds the batch's nodes in the window's tree model and, once
+// the scan has left a process, inserts that process's nodes itself, on the main thread that
+// owns the tree, each with one same-thread TVM_INSERTITEMA (in the order of tree_insertion.h).
+// A large process goes in in slices of about 30 ms, one per message: the scan sends again,
+// empty, until it is in, and the window serves its other messages between the slices.
 //
 // Any program on the same desktop can send a window this message with any lParam. So the
 // receiver never follows the pointer a message carries: the scan announces its delivery
@@ -14,8 +17,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "inventory/tree_output.h"
+#include "toolkit/tree_insertion.h"
+#include "toolkit/tree_model.h"
 
 namespace lurvik {
 
@@ -23,12 +29,11 @@ namespace lurvik {
 // answered with 1 when it took the announced delivery, 0 otherwise.
 constexpr UINT kInsertTreeNodesMessage = WM_APP + 0x4C;
 
-// A batch and the table of tree items by node number, both owned by the scan. The table
-// already has a row for every number the batch makes; the receiver writes those rows.
+// A batch, owned by the scan, and the receiver's answer.
 struct TreeNodeDelivery {
   const TreeNodeBatch* batch;
-  uintptr_t* items;
-  size_t itemCount;
+  bool insertionLeft = false;  // finished nodes are still to be inserted: send again (empty)
+  bool windowBusy = false;     // the main thread has messages of its own waiting
 };
 
 // Makes the tree view take kInsertTreeNodesMessage and draws the program's delivery secret;
@@ -37,11 +42,16 @@ struct TreeNodeDelivery {
 bool InstallTreeReceiver(HWND tree);
 
 // Announces the delivery, sends it to the tree and withdraws the announcement. True when the
-// tree took it (its nodes are in); false when it did not, and nothing of it was read.
-bool SendTreeNodeDelivery(HWND tree, const TreeNodeDelivery& delivery);
+// tree took it (its nodes are held, and finished ones inserted for up to a slice); false when
+// it did not, and nothing of it was read or written.
+bool SendTreeNodeDelivery(HWND tree, TreeNodeDelivery& delivery);
 
-// Inserts a delivery's nodes into the tree, in order (the receiver's work; also the scan's
-// fallback, one cross-thread insert per node, for a tree that does not take batches).
-void InsertTreeNodes(HWND tree, const TreeNodeDelivery& delivery);
+// Holds a batch's nodes in `model` and, when the batch finishes a stretch, marks its nodes for
+// `insertion`; then inserts finished nodes into the tree until none is left (true) or
+// `sliceOver` says stop. The receiver's work, on the main thread; also the scan's fallback for
+// a tree that does not take batches, with a model of its own and one cross-thread insert per
+// node.
+bool HoldAndInsert(HWND tree, TreeModel& model, TreeInsertion& insertion, const TreeNodeBatch& batch,
+                   const std::function<bool()>& sliceOver);
 
 }  // namespace lurvik

@@ -63,9 +63,9 @@ class WindowsSystem : public InventorySystem {
   size_t TrackedProbeCount() const { return probes_.TrackedCount(); }
 
  private:
-  // The tree item of every node number this scan has sent (0: refused); written by the main
-  // thread while it serves a batch, and only then.
-  std::vector<uintptr_t> treeItems_;
+  // The nodes of a tree that does not take batches, held and inserted by the scan itself.
+  TreeModel fallbackModel_;
+  TreeInsertion fallbackInsertion_;
   ProbeWorkerThreads probes_;  // released last: ends the worker and waits for retired ones
 };
 

@@ -19,5 +19,6 @@ uintptr_t TreeImages = 0;
 intptr_t MainMenu = 0;
 std::string StatusText;
 int32_t ScanWorker = 0;
+TreeModel KeptTreeNodes;
 
 }  // namespace lurvik

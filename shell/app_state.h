@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "toolkit/tree_model.h"
+
 namespace lurvik {
 
 // The two parameters are kept in UTF-8, their true characters: the filter is compared with
@@ -26,5 +28,8 @@ extern uintptr_t TreeImages;  // HIMAGELIST of the 13 tree icons
 extern intptr_t MainMenu;     // toolkit menu number, 0 when the menu could not be made
 extern std::string StatusText;
 extern int32_t ScanWorker;    // worker number of the scan started last
+// The model of HandleTree, on the main thread only: the tree's receiver fills it with the
+// scan's nodes and inserts them from it; find and copy read it; a rescan clears it with the tree.
+extern TreeModel KeptTreeNodes;
 
 }  // namespace lurvik

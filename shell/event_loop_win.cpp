@@ -11,7 +11,6 @@
 #include <string>
 
 #include "inventory/inventory.h"
-#include "inventory/kept_nodes.h"
 #include "inventory/scan_handles_win.h"
 #include "shell/app_state.h"
 #include "shell/language_text.h"
@@ -55,7 +54,7 @@ void StartScan() {
 void Rescan() {
   GrayScanCommands(1);
   SendMessageA(reinterpret_cast<HWND>(HandleTree), TVM_DELETEITEM, 0, 0);
-  KeptTreeNodes.Clear();  // find and copy's copy goes with the old tree
+  KeptTreeNodes.Clear();  // the tree's model goes with the old tree
   ScanWorker = StartWorker(ScanThread, nullptr);
 }
 

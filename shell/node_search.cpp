@@ -5,7 +5,7 @@
 
 namespace lurvik {
 
-NodeNumber FindNode(const KeptNodes& nodes, NodeNumber from, TextMatcher& matcher, bool down) {
+NodeNumber FindNode(const TreeModel& nodes, NodeNumber from, TextMatcher& matcher, bool down) {
   if (down) {
     NodeNumber node = from == 0 ? nodes.First() : nodes.Next(from);
     for (bool wrapped = false;; node = nodes.Next(node)) {

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "inventory/kept_nodes.h"
+#include "toolkit/tree_model.h"
 #include "toolkit/text_match.h"
 
 namespace lurvik {
@@ -18,6 +18,6 @@ struct NodeSearch {
 // The first matching node after `from` in the search's direction, round the end and back to
 // `from` itself last; from 0 (nothing selected) down from the first node, up from the last.
 // 0 when no node matches.
-NodeNumber FindNode(const KeptNodes& nodes, NodeNumber from, TextMatcher& matcher, bool down);
+NodeNumber FindNode(const TreeModel& nodes, NodeNumber from, TextMatcher& matcher, bool down);
 
 }  // namespace lurvik

@@ -8,7 +8,7 @@ namespace {
 
 // Calls visit(node, depth below top) for top and every node under it, in top-down order.
 template <typename Visit>
-void WalkSubtree(const KeptNodes& nodes, NodeNumber top, Visit visit) {
+void WalkSubtree(const TreeModel& nodes, NodeNumber top, Visit visit) {
   size_t depth = 0;
   for (NodeNumber node = top;;) {
     visit(node, depth);
@@ -28,7 +28,7 @@ void WalkSubtree(const KeptNodes& nodes, NodeNumber top, Visit visit) {
 
 }  // namespace
 
-std::string SubtreeText(const KeptNodes& nodes, NodeNumber top) {
+std::string SubtreeText(const TreeModel& nodes, NodeNumber top) {
   if (top == 0 || top > nodes.Count()) return {};
   size_t topLevel = 1;  // the process nodes stand at level 1, the type nodes at 2
   for (NodeNumber node = nodes.Parent(top); node != 0; node = nodes.Parent(node)) ++topLevel;

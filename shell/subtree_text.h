@@ -4,10 +4,10 @@
 #pragma once
 #include <string>
 
-#include "inventory/kept_nodes.h"
+#include "toolkit/tree_model.h"
 
 namespace lurvik {
 
-std::string SubtreeText(const KeptNodes& nodes, NodeNumber top);
+std::string SubtreeText(const TreeModel& nodes, NodeNumber top);
 
 }  // namespace lurvik

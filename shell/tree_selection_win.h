@@ -1,6 +1,6 @@
 // The tree's selection in terms of the kept nodes: which node is selected, and selecting one.
 #pragma once
-#include "inventory/kept_nodes.h"
+#include "toolkit/tree_model.h"
 
 namespace lurvik {
 

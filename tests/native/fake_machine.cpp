@@ -321,7 +321,33 @@ void FakeMachine::SendTreeNodes(const TreeNodeBatch& batch) {
     tree.push_back({item, itemsByNumber_[node.parent], text + " [" + std::to_string(node.image) + "]", statusTexts.size()});
     itemsByNumber_.push_back(item);
   }
-  kept.Keep(batch, itemsByNumber_.data(), itemsByNumber_.size());
+  // The model as the main thread holds it: its inserts take the items 1, 2, 3, ...
+  struct CountingControl : TreeControl {
+    uintptr_t items = 0;
+    bool refuse = false;
+    uintptr_t Insert(uintptr_t, InsertPlace, const char*, int32_t) override { return refuse ? 0 : ++items; }
+  } control;
+  control.items = keptItems_;
+  control.refuse = refuseTreeInserts;
+  if (batch.firstNumber == 1) kept.Clear(), keptInsertion.Reset();
+  for (size_t i = 0; i < batch.nodes.size(); ++i) {
+    const TreeNodeBatch::Node& node = batch.nodes[i];
+    kept.Add(batch.firstNumber + static_cast<NodeNumber>(i), std::string_view(batch.texts).substr(node.textOffset, node.textLength),
+             node.parent, node.image);
+  }
+  if (batch.finishes) keptInsertion.Finish(kept.Count());
+  keptInsertion.Run(kept, control, [] { return false; });
+  keptItems_ = control.items;
+}
+
+std::string FakeMachine::KeptTreeText() const {
+  std::string text;
+  for (NodeNumber node = kept.First(); node != 0; node = kept.Next(node)) {
+    size_t depth = 0;
+    for (NodeNumber up = kept.Parent(node); up != 0; up = kept.Parent(up)) ++depth;
+    text += std::string(2 * depth, ' ') + std::string(kept.Text(node)) + " [" + std::to_string(kept.Image(node)) + "]\n";
+  }
+  return text;
 }
 
 std::string FakeMachine::TreeText() const {

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "inventory/inventory_system.h"
-#include "inventory/kept_nodes.h"
+#include "inventory/tree_output.h"
+#include "toolkit/tree_insertion.h"
+#include "toolkit/tree_model.h"
 
 namespace lurvik {
 
@@ -85,7 +87,8 @@ class FakeMachine : public InventorySystem {
   std::vector<TreeNode> tree;              // in the order of insertion
   std::vector<size_t> batchSizes;          // nodes of each SendTreeNodes, in turn
   std::vector<uint32_t> batchTimes;        // the clock at each SendTreeNodes
-  KeptNodes kept;                          // fed with every batch, as the main thread's copy is
+  TreeModel kept;                          // fed with every batch and inserted from, as the window's model is
+  TreeInsertion keptInsertion;
   uint32_t clock = 0;                      // milliseconds: each probe pause and Sleep moves it on
   std::vector<std::string> statusTexts;
   std::vector<int32_t> progress;
@@ -100,6 +103,7 @@ class FakeMachine : public InventorySystem {
 
   // Indented lines "text [image]", two blanks per level.
   std::string TreeText() const;
+  std::string KeptTreeText() const;  // the same form, from the model's placed nodes
 
   RecordLayout Layout() const override { return layout; }
   int32_t OsVersionCode() override { return osVersionCode; }
@@ -155,6 +159,7 @@ class FakeMachine : public InventorySystem {
 
   SysHandle nextHandle_ = 0x100;
   TreeItem nextItem_ = 0x7F0000;
+  uintptr_t keptItems_ = 0;
   std::vector<TreeItem> itemsByNumber_{0};  // node number -> item; number 0 is the root
   std::map<int32_t, Worker> workers_;
   int32_t nextWorker_ = 1;

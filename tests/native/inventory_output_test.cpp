@@ -35,6 +35,7 @@ TEST_F(InventoryTest, BatchesGiveTheTreeOfOneNodeAtATimeAndGoBeforeEachStatusTex
 
   EXPECT_EQ(m.TreeText(), "500 / a.exe [0]\n" + TypeNodes(events500, "") + "600 / b.exe [0]\n" +
                               TypeNodes(EventNodes(12, ""), "    Handle: 8 [11]\n      Opened with Access Rights: 0x12019F (0x1F01FF) [11]\n"));
+  EXPECT_EQ(m.KeptTreeText(), m.TreeText()) << "the model, inserted from when each process is finished";
   ASSERT_EQ(m.batchSizes, (std::vector<size_t>{1024, 185, 11, 2}));
   EXPECT_EQ(m.batchTimes[2] - m.batchTimes[1], 50u) << "the third batch went by the time rule";
   EXPECT_EQ(m.kills, 1);

@@ -1,13 +1,15 @@
 // WindowsSystem against the real system (under Wine), for what the end-to-end comparison of
 // the holder's log cannot show: the edges of the text conversion, the optional entry points
 // of older systems when missing, and the tree's receiver of the scan's batches: what it
-// inserts, what it takes from which sender.
+// inserts and how (held to the control's documented cost), what it takes from which sender,
+// and find and copy over the model it fills.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@
 #include "inventory/windows_system_win.h"
 #include "shell/app_state.h"
 #include "shell/optional_entry_points_win.h"
+#include "shell/tree_copy_win.h"
+#include "shell/tree_find_win.h"
 #include "toolkit/system_handle_win.h"
 
 using namespace lurvik;
@@ -81,34 +85,6 @@ TEST(WindowsSystem, EachMissingEntryPointAnswersNothing) {
   for (const auto& entryPoint : entryPoints) *entryPoint.address = nullptr;  // as the other tests expect them
 }
 
-// The text, image and selected image of an item, and the text of its parent ("" at the root).
-std::string ItemText(HWND tree, HTREEITEM item) {
-  char text[64] = {}, parentText[64] = {};
-  TVITEMA record = {};
-  record.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
-  record.hItem = item;
-  record.pszText = text;
-  record.cchTextMax = sizeof text;
-  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record))) return "no item";
-  const std::string own = std::string(text) + " " + std::to_string(record.iImage) + "/" + std::to_string(record.iSelectedImage);
-  record.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
-  record.mask = TVIF_TEXT | TVIF_HANDLE;
-  record.pszText = parentText;
-  if (record.hItem) SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&record));
-  return own + " under '" + parentText + "'";
-}
-
-// Every item in display order, each opened so that its children follow it.
-std::vector<std::string> TreeItems(HWND tree) {
-  std::vector<std::string> items;
-  for (HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item != nullptr;
-       item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(item)))) {
-    items.push_back(ItemText(tree, item));
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-  }
-  return items;
-}
-
 HWND NewTree(bool receiver) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
@@ -117,52 +93,68 @@ HWND NewTree(bool receiver) {
   return tree;
 }
 
-// The receiver with a table in which node 2 was refused (item 0) beside the good node 1: node
-// 4, a child of 2, lands at the root; the others under their own parents.
-TEST(TreeReceiver, ChildrenOfARefusedNodeLandAtTheRootTheOthersUnderTheirParents) {
-  HWND tree = NewTree(true);
-  if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
-  TreeNodeBatch first;
-  first.texts = std::string("A\0", 2);
-  first.nodes = {{0, 1, 0, 0}};
-  std::vector<uintptr_t> items(7, 0);
-  ASSERT_TRUE(SendTreeNodeDelivery(tree, {&first, items.data(), items.size()}));
-  ASSERT_NE(items[1], 0u);
-  TreeNodeBatch second;
-  second.firstNumber = 3;
-  second.texts = std::string("C\0D\0E\0F\0", 8);
-  second.nodes = {{0, 1, 1, 4}, {2, 1, 2, 5}, {4, 1, 3, 11}, {6, 1, 0, 2}};
-  ASSERT_TRUE(SendTreeNodeDelivery(tree, {&second, items.data(), items.size()}));
-  EXPECT_EQ(TreeItems(tree), (std::vector<std::string>{"A 0/0 under ''", "C 4/4 under 'A'", "E 11/11 under 'C'",
-                                                       "D 5/5 under ''", "F 2/2 under ''"}));
-  EXPECT_EQ(std::count(items.begin() + 3, items.end(), 0u), 0) << "an item for each of nodes 3 to 6";
-  DestroyWindow(tree);
+// Runs `scan` on a thread of its own with HandleTree set to `tree`, serving this thread's
+// messages until it ends.
+bool RunScanThread(HWND tree, LPTHREAD_START_ROUTINE scan) {
+  HandleTree = reinterpret_cast<uintptr_t>(tree);
+  SystemHandle thread(CreateThread(nullptr, 0, scan, nullptr, 0, nullptr));
+  HANDLE waitFor = thread.Get();
+  while (thread && MsgWaitForMultipleObjects(1, &waitFor, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  HandleTree = 0;
+  return thread && WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0;
 }
 
-// A delivery that looks like the scan's, made by a foreign sender: its item table is what a
-// receiver that followed the pointer would write into.
-uintptr_t ForgedItems[4];
+// A delivery that looks like the scan's, made by a foreign sender: a receiver that followed the
+// pointer would hold its node and write its answer there.
 TreeNodeBatch ForgedBatch;
-TreeNodeDelivery Forged{&ForgedBatch, ForgedItems, 4};
+TreeNodeDelivery Forged{&ForgedBatch, true};
 
-// What reaches the tree's procedure: the batch messages and the answers they got, and the
-// inserts that came from another thread (the node-by-node fallback).
-// (InSendMessage stays true for the receiver's own inserts while it serves a batch, so those
-// are told apart by the batch being served.)
+// What reaches the tree's procedure: the batch messages and the answers they got, the inserts
+// that came from another thread (the fallback; InSendMessage stays true for the receiver's own
+// inserts while it serves a batch, so those are told apart by the batch being served), and
+// every insert held to the control's documented rule: the children it walks to find the place
+// (TVI_LAST: all of the parent's, a named item: up to it, TVI_FIRST: none) and the tree the
+// inserts make by that rule, written out with two blanks per level. A message is posted to the
+// tree in the first batch message after inserts began; it must be served before the next one.
 // With `forgeInside`, the first batch message of each delivery brings three forged ones, sent
 // from inside the tree's procedure while the real delivery is announced: the forged delivery
 // with the real key, the real address with a wrong key, and the real address with none.
 struct TreeTraffic {
   WNDPROC inner;
-  bool forgeInside = false;
-  bool servingBatch = false;
+  bool forgeInside = false, servingBatch = false;
   std::vector<LRESULT> batchAnswers;
   int insertsFromOtherThreads = 0;
+  std::map<HTREEITEM, std::deque<HTREEITEM>> children;  // nullptr: the root
+  std::map<HTREEITEM, std::string> texts;
+  uint64_t inserts = 0, walked = 0;
+  size_t postedAtBatch = 0, servedAtBatch = 0;
+  std::string Text(HTREEITEM item = nullptr, size_t depth = 0) {
+    std::string text = item == nullptr ? "" : std::string(2 * (depth - 1), ' ') + texts[item] + "\n";
+    for (HTREEITEM child : children[item]) text += Text(child, depth + 1);
+    return text;
+  }
 } Traffic;
+constexpr UINT kPostedDuringInsertion = WM_APP + 7;
 
-LRESULT CALLBACK CountingProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+void RecordInsert(const TVINSERTSTRUCTA& record, HTREEITEM item) {
+  std::deque<HTREEITEM>& list = Traffic.children[record.hParent == TVI_ROOT ? nullptr : record.hParent];
+  ++Traffic.inserts;
+  if (record.hInsertAfter == TVI_FIRST) list.push_front(item);
+  else if (record.hInsertAfter == TVI_LAST) Traffic.walked += list.size(), list.push_back(item);
+  else ADD_FAILURE() << "inserted after a named item or sorted";
+  Traffic.texts[item] = std::string(record.item.pszText) + " " + std::to_string(record.item.iImage) + "/" +
+                        std::to_string(record.item.iSelectedImage);
+}
+
+LRESULT CALLBACK TrafficProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPostedDuringInsertion) Traffic.servedAtBatch = Traffic.batchAnswers.size();
   if (message == TVM_INSERTITEMA && !Traffic.servingBatch && InSendMessage()) ++Traffic.insertsFromOtherThreads;
-  if (message != kInsertTreeNodesMessage) return CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
+  if (message != kInsertTreeNodesMessage) {
+    const LRESULT result = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
+    if (message == TVM_INSERTITEMA && result != 0) RecordInsert(*reinterpret_cast<TVINSERTSTRUCTA*>(lParam), reinterpret_cast<HTREEITEM>(result));
+    return result;
+  }
   const bool outer = !Traffic.servingBatch;
   Traffic.servingBatch = true;
   if (outer && Traffic.forgeInside) {
@@ -170,10 +162,80 @@ LRESULT CALLBACK CountingProcedure(HWND tree, UINT message, WPARAM wParam, LPARA
     SendMessageA(tree, message, wParam ^ 1, lParam);
     SendMessageA(tree, message, 0, lParam);
   }
+  if (outer && Traffic.inserts > 0 && Traffic.postedAtBatch == 0) {
+    Traffic.postedAtBatch = Traffic.batchAnswers.size() + 1;
+    PostMessageA(tree, kPostedDuringInsertion, 0, 0);
+  }
   const LRESULT answer = CallWindowProcA(Traffic.inner, tree, message, wParam, lParam);
   Traffic.servingBatch = !outer;
   Traffic.batchAnswers.push_back(answer);
   return answer;
+}
+
+// A new tree with the recording procedure over the receiver (or none).
+HWND NewRecordedTree(bool receiver, bool forgeInside = false) {
+  HWND tree = NewTree(receiver);
+  Traffic = TreeTraffic{};
+  Traffic.forgeInside = forgeInside;
+  if (tree) Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TrafficProcedure)));
+  return tree;
+}
+
+int TypesOfBigProcess;  // 1: 50,000 handles of one type; 3: of three types, beside two empty ones
+
+DWORD WINAPI BigScanThread(void*) {
+  WindowsSystem system;
+  TreeOutput output(system, true);
+  const NodeNumber process = output.Add("1 / big.exe", 0, 0);
+  std::vector<NodeNumber> types;
+  for (int t = 0; t < TypesOfBigProcess + 2; ++t) types.push_back(output.Add("Type " + std::to_string(t), process, 6));
+  for (int h = 0; h < 50000; ++h) {
+    const NodeNumber handle = output.Add("Handle: " + std::to_string(4 * h), types[h % TypesOfBigProcess], 11);
+    if (h % 7 == 0) output.Add("Name", handle, 5);
+    output.Add("Access", handle, 11);
+  }
+  output.Send();
+  output.Add("2 / small.exe", 0, 0);
+  output.Send();
+  return 0;
+}
+
+// The scan's tree, process by process, in slices between which the window serves its
+// messages: no insert makes the control walk a child list (only the second process's root
+// insert walks the first process), where appending each node would walk about 25,000
+// children per node; and the tree the inserts make is the one expected.
+TEST(TreeReceiver, InsertsAProcessOf50000HandlesWithoutMakingTheControlWalkAChildList) {
+  for (int types : {1, 3}) {
+    SCOPED_TRACE(std::to_string(types) + " types");
+    HWND tree = NewRecordedTree(true);
+    if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
+    TypesOfBigProcess = types;
+    ASSERT_TRUE(RunScanThread(tree, BigScanThread));
+    std::string expected = "1 / big.exe 0/0\n";
+    for (int t = 0; t < types + 2; ++t) {
+      expected += "  Type " + std::to_string(t) + " 6/6\n";
+      for (int h = t; t < types && h < 50000; h += types)
+        expected += "    Handle: " + std::to_string(4 * h) + " 11/11\n" + (h % 7 == 0 ? "      Name 5/5\n" : "") + "      Access 11/11\n";
+    }
+    expected += "2 / small.exe 0/0\n";
+    EXPECT_TRUE(Traffic.Text() == expected) << Traffic.Text().substr(0, 300);
+    EXPECT_EQ(Traffic.inserts, 1 + types + 2 + 50000 + 7143 + 50000 + 1u);
+    EXPECT_EQ(Traffic.walked, 1u);
+    EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(Traffic.inserts)) << "the control holds every node";
+    EXPECT_GT(Traffic.batchAnswers.size(), Traffic.inserts / kTreeBatchNodes + 3) << "the process went in in slices";
+    EXPECT_GT(Traffic.postedAtBatch, 0u);
+    EXPECT_EQ(Traffic.servedAtBatch, Traffic.postedAtBatch) << "a message posted in a slice is served before the next";
+    DestroyWindow(tree);
+  }
+}
+
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "(no clipboard)";
+  HANDLE data = GetClipboardData(CF_TEXT);
+  if (const char* bytes = data ? static_cast<const char*>(GlobalLock(data)) : nullptr) text = bytes, GlobalUnlock(data);
+  CloseClipboard();
+  return text;
 }
 
 volatile LONG AccessViolations;
@@ -204,8 +266,9 @@ DWORD WINAPI ScanThread(void*) {
 }
 
 // The tree takes each batch itself when it has the receiver (one message per batch, answered
-// 1, no insert from the scan's thread); without it each node comes on its own. The tree is
-// the same either way. Foreign messages of the same number are answered 0, and nothing is
+// 1, no insert from the scan's thread), and a find and the copy then read its model (the found
+// node selected with its parents expanded, the process's lines in the log's form); without it
+// each node comes on its own. The tree is the same either way. Foreign messages of the same number are answered 0, and nothing is
 // read or written through their pointers: sent between deliveries, and sent while a delivery
 // is announced, with its key or with its address.
 TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
@@ -214,28 +277,32 @@ TEST(TreeReceiver, TakesEachBatchFromTheScanThreadAndNothingFromOtherSenders) {
   void* handler = AddVectoredExceptionHandler(1, CountAccessViolations);
   for (auto [receiver, forgeInside] : {std::pair{true, false}, {false, false}, {true, true}}) {
     SCOPED_TRACE(forgeInside ? "forged inside the deliveries" : receiver ? "with the receiver" : "without the receiver");
-    HWND tree = NewTree(receiver);
+    HWND tree = NewRecordedTree(receiver, forgeInside);
     if (tree == nullptr) GTEST_SKIP() << "no window station for a tree view";
-    Traffic = TreeTraffic{};
-    Traffic.forgeInside = forgeInside;
-    Traffic.inner = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProcedure)));
-    HandleTree = reinterpret_cast<uintptr_t>(tree);
     AccessViolations = 0;
-    SystemHandle scan(CreateThread(nullptr, 0, ScanThread, nullptr, 0, nullptr));
-    ASSERT_TRUE(scan);
-    HANDLE waitFor = scan.Get();
-    while (MsgWaitForMultipleObjects(1, &waitFor, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-      for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
-    ASSERT_EQ(WaitForSingleObject(scan.Get(), 0), WAIT_OBJECT_0) << "the scan thread ended";
-    HandleTree = 0;
-    EXPECT_EQ(TreeItems(tree), (std::vector<std::string>{"1234 / handle_holder.exe 0/0 under ''", "Thread 4/4 under '1234 / handle_holder.exe'",
-                                                         "Handle: 32772 11/11 under 'Thread'", "TID: 7 4/4 under 'Handle: 32772'",
-                                                         "Handle: 32776 11/11 under 'Thread'"}));
+    ASSERT_TRUE(RunScanThread(tree, ScanThread)) << "the scan thread ended";
+    if (receiver && !forgeInside) {  // find and copy over the model the receiver filled
+      HandleTree = reinterpret_cast<uintptr_t>(tree);
+      FindInTree({"tid: 7", true, false, false});
+      const LPARAM found = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+      EXPECT_EQ(found, static_cast<LPARAM>(KeptTreeNodes.Item(4)));
+      for (NodeNumber parent : {3, 2, 1})
+        EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, KeptTreeNodes.Item(parent), TVIS_EXPANDED) & TVIS_EXPANDED) << parent;
+      FindInTree({"nowhere", true, false, false});
+      EXPECT_EQ(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), found) << "a find without a match keeps the selection";
+      SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, KeptTreeNodes.Item(1));
+      ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());  // nothing left from before
+      CopySelectedSubtree();
+      EXPECT_EQ(ClipboardText(), "1234 / handle_holder.exe\r\n  Thread\r\n    Handle: 32772\r\n      TID: 7\r\n    Handle: 32776\r\n");
+      HandleTree = 0;
+    }
+    EXPECT_EQ(Traffic.Text(), "1234 / handle_holder.exe 0/0\n  Thread 4/4\n    Handle: 32772 11/11\n      TID: 7 4/4\n"
+                              "    Handle: 32776 11/11\n");
     if (forgeInside) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 0, 1, 0, 0, 0, 1})) << "three forged inside each batch";
     else if (receiver) EXPECT_EQ(Traffic.batchAnswers, (std::vector<LRESULT>{0, 0, 1, 1})) << "two foreign messages, two batches";
     EXPECT_EQ(Traffic.insertsFromOtherThreads, receiver ? 0 : 5);
     EXPECT_EQ(AccessViolations, 0);
-    EXPECT_EQ(ForgedItems[0] + ForgedItems[1] + ForgedItems[2] + ForgedItems[3], 0u) << "written through a foreign pointer";
+    EXPECT_TRUE(Forged.insertionLeft) << "written through a foreign pointer";
     DestroyWindow(tree);
   }
   RemoveVectoredExceptionHandler(handler);
