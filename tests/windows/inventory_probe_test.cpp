@@ -213,35 +213,27 @@ size_t CountInLog(const std::string& text) {
   return count;
 }
 
-TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadFileNamesOnTheWorker) {
-  std::vector<SystemHandle> events;
-  for (int i = 0; i < 300; ++i)
-    events.emplace_back(CreateEventA(nullptr, TRUE, FALSE, ("lurvik_probe_direct_" + std::to_string(i)).c_str()));
-  SystemHandle file(CreateFileA("lurvik_probe_file.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  ASSERT_TRUE(file);
+// A scan of the test process holding 300 named events and 300 files: each event's name is
+// asked on the scan thread itself, each file's type and name on the probe worker, one thread
+// started in all (counted by the loader's notification).
+TEST(InventoryProbe, EventNamesAreAskedOnTheScanThreadAllFileQuestionsOnOneWorker) {
+  std::vector<SystemHandle> handles;
+  for (int i = 0; i < 300; ++i) {
+    handles.emplace_back(CreateEventA(nullptr, TRUE, FALSE, ("lurvik_probe_direct_" + std::to_string(i)).c_str()));
+    handles.emplace_back(CreateFileA("lurvik_probe_file.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  }
+  ASSERT_TRUE(handles.back());
   ScanThreadId = GetCurrentThreadId();
   RealQueryObject = reinterpret_cast<QueryObjectCall>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "ZwQueryObject")));
   ASSERT_NE(RealQueryObject, nullptr);
-  ScanOwnProcess(ProbeProcedures{CountedFileProbe, CountedNameProbe});
+  EXPECT_EQ(ScanOwnProcess(ProbeProcedures{CountedFileProbe, CountedNameProbe}), 1) << "threads started by the scan";
   EXPECT_EQ(CountInLog("BaseNamedObjects\\lurvik_probe_direct_"), 300u) << "names found in the log";
   EXPECT_EQ(EventNamesOnScanThread, 300) << "event names asked on the scan thread";
   EXPECT_EQ(EventNamesElsewhere, 0) << "event names asked on another thread";
-  EXPECT_EQ(FileNamesOnWorker, 1) << "the file's name asked on the worker";
-  EXPECT_NE(LogText.find("lurvik_probe_file.txt"), std::string::npos);
-}
-
-// A scan of the test process holding 300 more files asks each file's type and name on one
-// probe worker: one thread started in all (counted by the loader's notification).
-TEST(InventoryProbe, OneWorkerAnswersAllFileQuestionsOfAScan) {
-  std::vector<SystemHandle> files;
-  for (int i = 0; i < 300; ++i)
-    files.emplace_back(CreateFileA("lurvik_probe_files.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  ASSERT_TRUE(files.back());
-  EXPECT_EQ(ScanOwnProcess(RealProbeProcedures()), 1) << "threads started by the scan";
-  EXPECT_EQ(CountInLog("\\lurvik_probe_files.txt\r\n"), 300u) << "file names in the log";
+  EXPECT_EQ(FileNamesOnWorker, 300) << "file names asked on the worker";
+  EXPECT_EQ(CountInLog("\\lurvik_probe_file.txt\r\n"), 300u) << "file names in the log";
 }
 
 // Killed probes whose threads run on: their storage stays alive through ReleaseEnded and a
